@@ -1,0 +1,73 @@
+#include "app/form.h"
+
+#include "app/about.h"
+#include "app/browser.h"
+#include "app/constants.h"
+#include "repair/fix.h"
+
+namespace veltrik {
+
+namespace {
+constexpr std::uint32_t kSysDirBufferSize = 255;
+}
+
+void DerivePaths(Platform& platform, WindowState& state) {
+  std::string buffer(kSysDirBufferSize, ' ');
+  const std::uint32_t count = platform.GetSystemDirectoryA(buffer.data(), kSysDirBufferSize);
+  // A count of the buffer size or more means the path did not fit: nothing
+  // was written, so it counts as a failed query.
+  if (count < kSysDirBufferSize) state.lngSysDirLen = static_cast<std::int32_t>(count);
+  state.strSysDir = buffer.substr(0, static_cast<std::size_t>(state.lngSysDirLen)) + "\\";
+  // The Windows directory ends at the first backslash after the drive root.
+  const std::size_t first = state.strSysDir.find('\\', 3);
+  state.strSysDrive = state.strSysDir.substr(0, 3);
+  state.strWinDir = first == std::string::npos ? state.strSysDir : state.strSysDir.substr(0, first + 1);
+}
+
+void frmVeltrik::Form_Load() {
+  state_.strAppTitle = kAppTitle;
+  platform_.SetCaption(state_.strAppTitle);
+  DerivePaths(platform_, state_);
+  state_.strNewLine = "\r\n";
+  GetActiveBrowser(platform_, state_);
+  platform_.LaunchCommand(state_.strDownloadCmd, WindowStyle::kMinimizedNoFocus);
+}
+
+bool frmVeltrik::Form_Unload() {
+  if (fixing_) return false;
+  platform_.EndProgram();
+  return true;
+}
+
+void frmVeltrik::SetButtonsEnabled(bool enabled) {
+  for (Control c : {Control::kStart, Control::kAbout, Control::kExit}) {
+    platform_.SetControlEnabled(c, enabled);
+  }
+}
+
+void frmVeltrik::cmdStart_Click() {
+  if (fixing_) return;
+  fixing_ = true;
+  SetButtonsEnabled(false);
+  platform_.SetCaption("Fixing...");
+  platform_.DoEvents();  // let the caption show before the work starts
+  FixSafeMode(platform_, state_.strWinDir);
+  platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons
+  SetButtonsEnabled(true);
+  platform_.SetCaption("Restarting...");
+  fixing_ = false;
+  platform_.LaunchCommand(kRestartCommand, WindowStyle::kMinimized);
+}
+
+void frmVeltrik::cmdAbout_Click() {
+  platform_.ShowMessageBox(BuildAboutMessage(state_), kMessageBoxInformation, state_.strAppTitle);
+  platform_.LaunchCommand(state_.strDownloadCmd, WindowStyle::kMaximized);
+}
+
+void frmVeltrik::cmdExit_Click() { platform_.EndProgram(); }
+
+void frmVeltrik::Image1_Click() {
+  platform_.LaunchCommand(state_.strHomeCmd, WindowStyle::kMaximized);
+}
+
+}  // namespace veltrik

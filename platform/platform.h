@@ -1,0 +1,98 @@
+// The operating-system services the window and the repair use.
+//
+// This interface is the seam between the portable logic and Windows: the
+// program links the Win32 implementation, the unit tests a recording fake.
+// Every operation reports failure through its result and never throws; the
+// callers skip a failed step and carry on, keeping what they had before.
+//
+// Strings are UTF-8. Registry paths use the shell object's form: a hive
+// abbreviation ("HKCU", "HKLM"), backslash-separated keys, and a value name
+// after the last backslash; a path ending in "\" names the key's default
+// value.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veltrik {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// How a launched program's main window is first shown (the Win32 SW_ values).
+enum class WindowStyle : int {
+  kMinimized = 2,         // minimised, with focus
+  kMaximized = 3,         // maximised, with focus
+  kMinimizedNoFocus = 6,  // minimised, without focus
+};
+
+// The three picture buttons that the repair disables while it runs.
+enum class Control { kStart, kAbout, kExit };
+
+// Identifies a process started by LaunchCommand, for WaitForProcess.
+using ProcessId = std::uint32_t;
+
+// The registry half of the scripting shell object. Created per procedure and
+// released when the procedure ends.
+class ShellObject {
+ public:
+  virtual ~ShellObject() = default;
+  // Reads a string value into `value`. A missing key or value, or a value
+  // that is not a string, is a failure and leaves `value` untouched.
+  virtual bool RegRead(std::string_view path, std::string& value) = 0;
+  // Writes a value, creating it and its parent keys as needed. `type` is
+  // "REG_DWORD" in every call the program makes.
+  virtual bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Windows names some of these as macros; the names here avoid them.
+
+  // Writes the system directory, without a trailing backslash, into `buffer`
+  // and returns the number of characters written; 0 on failure. A result of
+  // `size` or more means the buffer was too small and nothing was written.
+  virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
+
+  // The folder that holds the users' profiles, e.g. C:\Users.
+  virtual bool GetProfilesDirectory(std::string& path) = 0;
+
+  // Creates the scripting shell object by its programmatic identifier;
+  // nullptr on failure.
+  virtual std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) = 0;
+
+  // Starts a command line without waiting for it.
+  virtual std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) = 0;
+
+  // Waits at most `timeout_ms` for a launched process to end, handling window
+  // messages meanwhile. True if it ended.
+  virtual bool WaitForProcess(ProcessId process, std::uint32_t timeout_ms) = 0;
+
+  // The bytes of custom resource `id` of type "CUSTOM".
+  virtual bool LoadCustomResource(int id, Bytes& data) = 0;
+
+  // Creates or empties the file and writes `data`. A write that fails part
+  // way leaves no file behind.
+  virtual bool WriteWholeFile(std::string_view path, const Bytes& data) = 0;
+  virtual bool ReadWholeFile(std::string_view path, Bytes& data) = 0;
+  virtual bool RemoveFile(std::string_view path) = 0;
+
+  // Blocks until the user closes the box.
+  virtual void ShowMessageBox(std::string_view text, int style, std::string_view title) = 0;
+
+  // Handles all waiting window messages, then returns.
+  virtual void DoEvents() = 0;
+
+  // Ends the program at once; no further handler runs.
+  virtual void EndProgram() = 0;
+
+  virtual void SetCaption(std::string_view text) = 0;
+  virtual void SetControlEnabled(Control control, bool enabled) = 0;
+};
+
+}  // namespace veltrik

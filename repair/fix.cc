@@ -1,0 +1,50 @@
+#include "repair/fix.h"
+
+#include <cctype>
+
+#include "repair/reg_file.h"
+
+namespace veltrik {
+
+namespace {
+constexpr const char* kPolicyValues[] = {
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools",
+    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools",
+};
+constexpr int kPasses = 2;
+}  // namespace
+
+int ChooseTemplate(Platform& platform) {
+  std::string profiles;
+  if (!platform.GetProfilesDirectory(profiles)) return kTemplateXp;
+  std::string probe = profiles + "\\";
+  if (probe.size() < 9) return kTemplateXp;
+  probe = probe.substr(2, 7);
+  for (char& c : probe) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return probe == "\\users\\" ? kTemplateVista7 : kTemplateXp;
+}
+
+std::string ImportCommand(const std::string& win_dir, int template_id) {
+  const std::string path = win_dir + RegFileName(template_id);
+  return "regedit -s " + (path.find(' ') == std::string::npos ? path : "\"" + path + "\"");
+}
+
+void FixSafeMode(Platform& platform, const std::string& strWinDir) {
+  auto shell = platform.CreateObject("WScript.Shell");
+  const int template_id = ChooseTemplate(platform);
+  BuildRegFile(platform, template_id, strWinDir);
+  const std::string import = ImportCommand(strWinDir, template_id);
+  for (int pass = 0; pass < kPasses; ++pass) {
+    if (shell) {
+      for (const char* value : kPolicyValues) shell->RegWrite(value, 0, "REG_DWORD");
+    }
+    // Waiting keeps the restart from cutting an import short.
+    if (auto process = platform.LaunchCommand(import, WindowStyle::kMinimized)) {
+      platform.WaitForProcess(*process, kImportTimeoutMs);
+    }
+  }
+  // Removed only now, so that both passes import the same complete file.
+  platform.RemoveFile(strWinDir + RegFileName(template_id));
+}
+
+}  // namespace veltrik

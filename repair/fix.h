@@ -1,0 +1,25 @@
+// The repair: rebuild the SafeBoot branch from the stored template.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace veltrik {
+
+inline constexpr std::uint32_t kImportTimeoutMs = 60'000;
+inline constexpr char kRestartCommand[] = "shutdown -r -f -t 0";
+
+// 106 where user profiles live in a top-level "Users" folder, 105 otherwise.
+int ChooseTemplate(Platform& platform);
+
+// "regedit -s " and the .reg path, quoted only when it contains a space.
+std::string ImportCommand(const std::string& win_dir, int template_id);
+
+// Builds the .reg file in `strWinDir`, lifts "DisableRegistryTools" in both
+// hives and imports the file silently, twice, waiting for each import.
+// Leaves neither the work file nor the .reg file behind.
+void FixSafeMode(Platform& platform, const std::string& strWinDir);
+
+}  // namespace veltrik

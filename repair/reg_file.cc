@@ -1,0 +1,117 @@
+#include "repair/reg_file.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+namespace veltrik {
+
+namespace {
+
+constexpr std::size_t kDescriptorSize = 12;
+constexpr std::uint8_t kDescriptorStart[] = {0x11, 0x20, 0x01, 0x00};
+
+std::uint32_t ReadLe32(const Bytes& b, std::size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+}
+
+// The template bytes inside a work file; a file without the descriptor is
+// taken whole. The element count bounds the data, so trailing bytes of an
+// older, longer file never reach the import.
+std::string_view Payload(const Bytes& work) {
+  std::string_view all(reinterpret_cast<const char*>(work.data()), work.size());
+  if (work.size() < kDescriptorSize ||
+      !std::equal(std::begin(kDescriptorStart), std::end(kDescriptorStart), work.begin())) {
+    return all;
+  }
+  const std::size_t count = ReadLe32(work, 4);
+  const std::size_t available = work.size() - kDescriptorSize;
+  return all.substr(kDescriptorSize, count < available ? count : available);
+}
+
+std::string Narrow(std::string_view payload) {
+  std::string text;
+  const bool utf16 = payload.size() >= 2 && static_cast<unsigned char>(payload[0]) == 0xFF &&
+                     static_cast<unsigned char>(payload[1]) == 0xFE;
+  if (utf16) {
+    text.reserve(payload.size() / 2);
+    for (std::size_t i = 2; i + 1 < payload.size(); i += 2) {
+      const unsigned unit = static_cast<unsigned char>(payload[i]) |
+                            (static_cast<unsigned char>(payload[i + 1]) << 8);
+      if (unit == 0) continue;
+      // The templates are ASCII; anything else has no safe single-byte form.
+      text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
+    }
+  } else {
+    text.reserve(payload.size());
+    for (char c : payload) {
+      if (c != '\0') text.push_back(c);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+const char* WorkFileName(int template_id) {
+  return template_id == kTemplateVista7 ? "svcas.tmp" : "sxcas.tmp";
+}
+
+const char* RegFileName(int template_id) {
+  return template_id == kTemplateVista7 ? "svcas.reg" : "sxcas.reg";
+}
+
+Bytes ByteArrayImage(const Bytes& data) {
+  const auto n = static_cast<std::uint32_t>(data.size());
+  Bytes out(kDescriptorSize + data.size());
+  std::copy(std::begin(kDescriptorStart), std::end(kDescriptorStart), out.begin());
+  for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(n >> (8 * i));
+  std::copy(data.begin(), data.end(), out.begin() + kDescriptorSize);  // lower bound stays 0
+  return out;
+}
+
+std::string RegTextFromWorkFile(const Bytes& work) {
+  const std::string text = Narrow(Payload(work));
+  std::string out = std::string(kRegHeader) + "\r\n";
+  out.reserve(text.size() + 2);
+  // The first line (the template's own header) is dropped; a final CR LF
+  // ends the last line rather than starting an empty one.
+  std::size_t pos = text.find("\r\n");
+  if (pos == std::string::npos) return out;
+  pos += 2;
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    out.append(text, pos, end - pos);
+    out += "\r\n";
+    pos = end + 2;
+  }
+  return out;
+}
+
+bool BuildRegFile(Platform& platform, int template_id, const std::string& work_dir) {
+  const std::string work_path = work_dir + WorkFileName(template_id);
+  const std::string reg_path = work_dir + RegFileName(template_id);
+
+  Bytes data;
+  if (!platform.LoadCustomResource(template_id, data)) {
+    // Without the template there is nothing to import; an older .reg must not be.
+    platform.RemoveFile(reg_path);
+    return false;
+  }
+  const Bytes image = ByteArrayImage(data);
+  Bytes work;
+  const bool round_trip =
+      platform.WriteWholeFile(work_path, image) && platform.ReadWholeFile(work_path, work);
+  // A work-file name that is blocked (read-only, a folder) must not stop the
+  // repair: the bytes it would have held are at hand.
+  const std::string text = RegTextFromWorkFile(round_trip ? work : image);
+  const bool written = platform.WriteWholeFile(reg_path, Bytes(text.begin(), text.end()));
+  if (!written) platform.RemoveFile(reg_path);
+  platform.RemoveFile(work_path);
+  return written;
+}
+
+}  // namespace veltrik

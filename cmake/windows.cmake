@@ -1,0 +1,31 @@
+# veltrik.exe: the window and the Win32 platform on top of the core.
+enable_language(RC)
+
+# Windows XP is the oldest system the program runs on; newer calls are looked
+# up at run time.
+set(VELTRIK_WIN32_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+
+add_executable(veltrik WIN32
+  platform/win32/main.cc
+  platform/win32/main_window.cc
+  platform/win32/registry.cc
+  platform/win32/text.cc
+  platform/win32/win32_platform.cc
+  resources/veltrik.rc
+)
+target_compile_definitions(veltrik PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
+target_include_directories(veltrik PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+target_link_libraries(veltrik PRIVATE veltrik_core comctl32)
+if(MINGW)
+  # One self-contained program file: no MinGW runtime DLLs beside it.
+  target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s)
+endif()
+set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/resources/safeboot_xp.reg;${PROJECT_SOURCE_DIR}/resources/safeboot_vista7.reg;${PROJECT_SOURCE_DIR}/resources/veltrik.manifest")
+
+# The end-to-end tests' stand-in for the programs veltrik.exe starts.
+add_executable(recorder WIN32 tests/e2e/recorder.cc)
+target_compile_definitions(recorder PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
+if(MINGW)
+  target_link_options(recorder PRIVATE -static -s)
+endif()

@@ -1,0 +1,312 @@
+#include "platform/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/constants.h"
+#include "platform/win32/text.h"
+#include "resources/resource.h"
+
+namespace veltrik::win32 {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"frmVeltrik";
+constexpr wchar_t kItemClass[] = L"VeltrikItem";
+constexpr int kFirstItemId = 100;
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr COLORREF kBlueText = RGB(0, 0, 192);
+constexpr DWORD kRopDpo = 0x00FA0089;  // destination OR pattern
+
+int IndexOf(Item item) {
+  for (size_t i = 0; i < kLayout.size(); ++i) {
+    if (kLayout[i].item == item) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int CALLBACK FontExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+// Georgia where it is installed, else the closest serif at hand.
+std::wstring SerifFace() {
+  HDC screen = ::GetDC(nullptr);
+  std::wstring face = L"Times New Roman";
+  for (const wchar_t* name : {L"Georgia", L"Times New Roman", L"Liberation Serif", L"DejaVu Serif"}) {
+    LOGFONTW query = {};
+    query.lfCharSet = DEFAULT_CHARSET;
+    ::lstrcpynW(query.lfFaceName, name, LF_FACESIZE);
+    bool found = false;
+    ::EnumFontFamiliesExW(screen, &query, FontExists, reinterpret_cast<LPARAM>(&found), 0);
+    if (found) {
+      face = name;
+      break;
+    }
+  }
+  ::ReleaseDC(nullptr, screen);
+  return face;
+}
+
+}  // namespace
+
+bool MainWindow::Create(int show) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance_;
+  wc.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(IDI_VELTRIK));
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kWindowClass;
+  WNDCLASSEXW item = {};
+  item.cbSize = sizeof item;
+  item.lpfnWndProc = ItemProc;
+  item.hInstance = instance_;
+  item.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  item.lpszClassName = kItemClass;
+  if (!::RegisterClassExW(&wc) || !::RegisterClassExW(&item)) return false;
+
+  HDC screen = ::GetDC(nullptr);
+  dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  if (dpi_ <= 0) dpi_ = 96;
+
+  // The outer size follows from the client area and this system's frame.
+  RECT rect = {0, 0, Px(kClientWidthTwips), Px(kClientHeightTwips)};
+  ::AdjustWindowRectEx(&rect, kWindowStyle, FALSE, 0);
+  outer_ = {rect.right - rect.left, rect.bottom - rect.top};
+  RECT work;
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + (work.right - work.left - outer_.cx) / 2;
+  const int y = work.top + (work.bottom - work.top - outer_.cy) / 2;
+
+  if (!::CreateWindowExW(0, kWindowClass, L"", kWindowStyle, x, y, outer_.cx, outer_.cy, nullptr, nullptr,
+                         instance_, this)) {
+    return false;
+  }
+  if (platform_.ending()) return true;  // the logic ended the program while starting
+  ::ShowWindow(hwnd_, show);
+  ::UpdateWindow(hwnd_);
+  return true;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  MainWindow* self = nullptr;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  return self ? self->HandleMessage(msg, wparam, lparam) : ::DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the background picture covers the client area
+    case WM_SIZE:
+      OnSize(wparam);
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+  }
+  return ::DefWindowProcW(hwnd_, msg, wparam, lparam);
+}
+
+HFONT MainWindow::LabelFont(bool bold) {
+  ScopedFont& font = bold ? bold_font_ : regular_font_;
+  if (!font) {
+    LOGFONTW lf = {};
+    lf.lfHeight = -::MulDiv(kLabelPointSizeX100, dpi_, 7200);
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
+    ::lstrcpynW(lf.lfFaceName, SerifFace().c_str(), LF_FACESIZE);
+    font.reset(::CreateFontIndirectW(&lf));
+  }
+  return font.get();
+}
+
+bool MainWindow::OnCreate() {
+  background_.reset(static_cast<HBITMAP>(
+      ::LoadImageW(instance_, MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  const int pictures[] = {IDB_BUTTON_FIX, IDB_BUTTON_ABOUT, IDB_BUTTON_EXIT};
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    buttons_[i].reset(static_cast<HBITMAP>(
+        ::LoadImageW(instance_, MAKEINTRESOURCEW(pictures[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  }
+  const WORD checker[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
+  dim_pattern_.reset(::CreateBitmap(8, 8, 1, 1, checker));
+
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               instance_, nullptr);
+
+  for (size_t i = 0; i < kLayout.size(); ++i) {
+    const LayoutItem& layout = kLayout[i];
+    ItemState& item = items_[i];
+    item.owner = this;
+    item.layout = &layout;
+    item.text = Wide(layout.text);
+    switch (layout.item) {
+      case Item::kCmdStart: item.picture = buttons_[0].get(); break;
+      case Item::kCmdAbout: item.picture = buttons_[1].get(); break;
+      case Item::kCmdExit: item.picture = buttons_[2].get(); break;
+      default: break;
+    }
+    if (layout.kind == ItemKind::kLabel) item.font = LabelFont(layout.bold);
+    // Pictures keep their own size; the layout gives where they stand.
+    item.hwnd = ::CreateWindowExW(0, kItemClass, nullptr, WS_CHILD | WS_VISIBLE, Px(layout.left), Px(layout.top),
+                                  Px(layout.width), Px(layout.height), hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstItemId + i)), instance_, &item);
+    if (!item.hwnd) return false;
+    if (layout.kind != ItemKind::kLabel && tooltip_) {
+      TTTOOLINFOW tool = {};
+      tool.cbSize = sizeof tool;
+      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.hwnd = hwnd_;
+      tool.uId = reinterpret_cast<UINT_PTR>(item.hwnd);
+      tool.lpszText = item.text.data();
+      ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+  }
+  platform_.Attach(hwnd_, items_[IndexOf(Item::kCmdStart)].hwnd, items_[IndexOf(Item::kCmdAbout)].hwnd,
+                   items_[IndexOf(Item::kCmdExit)].hwnd);
+  form_.Form_Load();
+  return true;
+}
+
+void MainWindow::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd_, &ps);
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  HDC mem = ::CreateCompatibleDC(dc);
+  HGDIOBJ old = ::SelectObject(mem, background_.get());
+  ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(LTGRAY_BRUSH)));
+  ::BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
+  ::SelectObject(mem, old);
+  ::DeleteDC(mem);
+  ::EndPaint(hwnd_, &ps);
+}
+
+void MainWindow::OnSize(WPARAM kind) {
+  // A minimised or maximised window cannot take a size.
+  if (kind == SIZE_MINIMIZED || kind == SIZE_MAXIMIZED) return;
+  RECT rect;
+  ::GetWindowRect(hwnd_, &rect);
+  if (rect.right - rect.left != outer_.cx || rect.bottom - rect.top != outer_.cy) {
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, outer_.cx, outer_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void MainWindow::OnClose() { form_.Form_Unload(); }
+
+void MainWindow::OnCommand(int id) {
+  const int index = id - kFirstItemId;
+  if (index < 0 || index >= static_cast<int>(kLayout.size())) return;
+  switch (kLayout[static_cast<size_t>(index)].item) {
+    case Item::kCmdStart: form_.cmdStart_Click(); break;
+    case Item::kCmdAbout: form_.cmdAbout_Click(); break;
+    case Item::kCmdExit: form_.cmdExit_Click(); break;
+    case Item::kImage1: form_.Image1_Click(); break;
+    default: break;
+  }
+}
+
+void MainWindow::PaintItem(ItemState& item) {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(item.hwnd, &ps);
+  RECT rect;
+  ::GetClientRect(item.hwnd, &rect);
+  HDC mem = ::CreateCompatibleDC(dc);
+  // The window's background shows through everywhere the item draws nothing.
+  POINT origin = {0, 0};
+  ::MapWindowPoints(item.hwnd, hwnd_, &origin, 1);
+  HGDIOBJ old = ::SelectObject(mem, background_.get());
+  ::BitBlt(dc, 0, 0, rect.right, rect.bottom, mem, origin.x, origin.y, SRCCOPY);
+  if (item.picture) {
+    BITMAP bm = {};
+    ::GetObjectW(item.picture, sizeof bm, &bm);
+    ::SelectObject(mem, item.picture);
+    ::BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+    if (!::IsWindowEnabled(item.hwnd) && dim_pattern_) {
+      HBRUSH brush = ::CreatePatternBrush(dim_pattern_.get());
+      ::SetTextColor(dc, RGB(0, 0, 0));
+      ::SetBkColor(dc, RGB(160, 160, 160));
+      HGDIOBJ old_brush = ::SelectObject(dc, brush);
+      ::PatBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, kRopDpo);
+      ::SelectObject(dc, old_brush);
+      ::DeleteObject(brush);
+    }
+  }
+  ::SelectObject(mem, old);
+  ::DeleteDC(mem);
+  if (item.layout->kind == ItemKind::kLabel) {
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, item.layout->blue ? kBlueText : ::GetSysColor(COLOR_WINDOWTEXT));
+    HGDIOBJ old_font = ::SelectObject(dc, item.font);
+    ::DrawTextW(dc, item.text.c_str(), -1, &rect, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    ::SelectObject(dc, old_font);
+  }
+  ::EndPaint(item.hwnd, &ps);
+}
+
+LRESULT CALLBACK MainWindow::ItemProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_NCCREATE) {
+    auto* item = static_cast<ItemState*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    item->hwnd = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(item));
+  }
+  auto* item = reinterpret_cast<ItemState*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!item) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
+  const bool clickable = item->layout->kind != ItemKind::kLabel;
+  switch (msg) {
+    case WM_PAINT:
+      item->owner->PaintItem(*item);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_ENABLE:
+      ::InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case WM_NCHITTEST:
+      // Labels let clicks through to the window, like text on the picture.
+      return clickable ? HTCLIENT : HTTRANSPARENT;
+    case WM_LBUTTONDOWN:
+      ::SetCapture(hwnd);
+      return 0;
+    case WM_LBUTTONUP: {
+      if (::GetCapture() != hwnd) return 0;
+      ::ReleaseCapture();
+      RECT rect;
+      ::GetClientRect(hwnd, &rect);
+      const POINT pt = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      // A click counts where the button goes up over the picture, and only
+      // while it is enabled.
+      if (::PtInRect(&rect, pt) && ::IsWindowEnabled(hwnd)) {
+        ::SendMessageW(::GetParent(hwnd), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(hwnd), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(hwnd));
+      }
+      return 0;
+    }
+  }
+  return ::DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+}  // namespace veltrik::win32

@@ -1,0 +1,95 @@
+#include "platform/win32/registry.h"
+
+#include <vector>
+
+#include "platform/win32/scoped.h"
+#include "platform/win32/text.h"
+
+namespace veltrik::win32 {
+
+namespace {
+
+// The 64-bit view, so that the x86 build on 64-bit Windows reads and writes
+// the same keys as the x64 build. 32-bit Windows ignores the flag.
+constexpr REGSAM kView = KEY_WOW64_64KEY;
+
+struct RegPath {
+  HKEY root = nullptr;
+  std::wstring key;
+  std::wstring value;  // empty: the key's default value
+};
+
+// "HKLM\Software\X\Name" -> HKLM, "Software\X", "Name"; "...\X\" names X's default.
+bool Parse(std::string_view path, RegPath& out) {
+  const std::wstring wide = Wide(path);
+  const size_t first = wide.find(L'\\');
+  const size_t last = wide.rfind(L'\\');
+  if (first == std::wstring::npos) return false;
+  const std::wstring hive = wide.substr(0, first);
+  static const struct {
+    const wchar_t* name;
+    HKEY root;
+  } kHives[] = {{L"HKCU", HKEY_CURRENT_USER},  {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+                {L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+                {L"HKCR", HKEY_CLASSES_ROOT},  {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT}};
+  for (const auto& h : kHives) {
+    if (::lstrcmpiW(hive.c_str(), h.name) == 0) out.root = h.root;
+  }
+  if (!out.root) return false;
+  out.key = first == last ? std::wstring() : wide.substr(first + 1, last - first - 1);
+  out.value = wide.substr(last + 1);
+  return true;
+}
+
+class RegistryShell : public ShellObject {
+ public:
+  bool RegRead(std::string_view path, std::string& value) override {
+    RegPath p;
+    std::wstring text;
+    if (!Parse(path, p) || !ReadStringValue(p.root, p.key, p.value, text)) return false;
+    value = Utf8(text);
+    return true;
+  }
+
+  bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
+    RegPath p;
+    if (type != "REG_DWORD" || !Parse(path, p) || p.value.empty()) return false;
+    ScopedKey key;
+    if (::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | kView,
+                          nullptr, key.receive(), nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    const DWORD data = static_cast<DWORD>(value);
+    return ::RegSetValueExW(key.get(), p.value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                            sizeof data) == ERROR_SUCCESS;
+  }
+};
+
+}  // namespace
+
+bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& value) {
+  ScopedKey k;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView, k.receive()) != ERROR_SUCCESS) return false;
+  DWORD type = 0;
+  DWORD size = 0;
+  LSTATUS status = ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, nullptr, &size);
+  std::vector<wchar_t> buffer;
+  // The value may grow between the two calls; ask again while it does.
+  for (int attempt = 0; attempt < 4 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
+    buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+    status = ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    if (status == ERROR_SUCCESS) {
+      if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+      std::wstring text(buffer.data(), got / sizeof(wchar_t));  // stored strings need not end in NUL
+      value = text.substr(0, text.find(L'\0'));
+      return true;
+    }
+    size = got;
+  }
+  return false;
+}
+
+std::unique_ptr<ShellObject> MakeRegistryShell() { return std::make_unique<RegistryShell>(); }
+
+}  // namespace veltrik::win32

@@ -1,0 +1,64 @@
+// Owners for Win32 handles: each closes its handle once, and cannot be copied.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace veltrik::win32 {
+
+template <typename T, typename Traits>
+class Scoped {
+ public:
+  Scoped() = default;
+  explicit Scoped(T value) : value_(value) {}
+  Scoped(const Scoped&) = delete;
+  Scoped& operator=(const Scoped&) = delete;
+  Scoped(Scoped&& other) noexcept : value_(std::exchange(other.value_, Traits::Invalid())) {}
+  Scoped& operator=(Scoped&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.value_, Traits::Invalid()));
+    return *this;
+  }
+  ~Scoped() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Traits::Invalid(); }
+  void reset(T value = Traits::Invalid()) {
+    if (value_ != Traits::Invalid()) Traits::Close(value_);
+    value_ = value;
+  }
+  // For APIs that return the handle through a pointer argument.
+  T* receive() {
+    reset();
+    return &value_;
+  }
+
+ private:
+  T value_ = Traits::Invalid();
+};
+
+struct HandleTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+struct FileTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+struct KeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY k) { ::RegCloseKey(k); }
+};
+template <typename G>
+struct GdiTraits {
+  static G Invalid() { return nullptr; }
+  static void Close(G g) { ::DeleteObject(g); }
+};
+
+using ScopedHandle = Scoped<HANDLE, HandleTraits>;
+using ScopedFile = Scoped<HANDLE, FileTraits>;
+using ScopedKey = Scoped<HKEY, KeyTraits>;
+using ScopedFont = Scoped<HFONT, GdiTraits<HFONT>>;
+using ScopedBitmap = Scoped<HBITMAP, GdiTraits<HBITMAP>>;
+
+}  // namespace veltrik::win32

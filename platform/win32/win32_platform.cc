@@ -1,0 +1,231 @@
+#include "platform/win32/win32_platform.h"
+
+#include <vector>
+
+#include "platform/win32/registry.h"
+#include "platform/win32/text.h"
+
+namespace veltrik::win32 {
+
+namespace {
+
+constexpr DWORD kMaxReadBytes = 64u << 20;  // far above any file the program reads
+
+std::wstring SystemFolder() {
+  wchar_t buffer[MAX_PATH];
+  const UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+std::wstring WindowsFolder() {
+  wchar_t buffer[MAX_PATH];
+  // The system Windows folder, not a per-user one on terminal servers.
+  const UINT n = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A leftover read-only file of an earlier run may be taken over; a folder of
+// that name is never touched.
+bool ClearReadOnly(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !(attributes & FILE_ATTRIBUTE_READONLY)) {
+    return false;
+  }
+  return ::SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0;
+}
+
+}  // namespace
+
+std::wstring ResolveCommandLine(const std::wstring& command_line, std::wstring& application) {
+  application.clear();
+  if (command_line.empty() || command_line[0] == L'"') return command_line;
+  const size_t space = command_line.find(L' ');
+  const std::wstring program = command_line.substr(0, space);
+  if (program.find_first_of(L"\\/:") != std::wstring::npos) return command_line;
+  const std::wstring rest = space == std::wstring::npos ? std::wstring() : command_line.substr(space);
+  for (const std::wstring& folder : {SystemFolder(), WindowsFolder()}) {
+    if (folder.empty()) continue;
+    for (const wchar_t* suffix : {L"", L".exe"}) {
+      const std::wstring candidate = folder + L"\\" + program + suffix;
+      if (IsFile(candidate)) {
+        application = candidate;
+        return L"\"" + candidate + L"\"" + rest;
+      }
+    }
+  }
+  return std::wstring();
+}
+
+void Win32Platform::Attach(HWND window, HWND start, HWND about, HWND exit) {
+  window_ = window;
+  controls_[0] = start;
+  controls_[1] = about;
+  controls_[2] = exit;
+}
+
+std::uint32_t Win32Platform::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
+  char ansi[255];
+  const UINT n = ::GetSystemDirectoryA(ansi, sizeof ansi);
+  if (n == 0 || n >= sizeof ansi) return n;
+  // The core works in UTF-8; a non-ASCII folder name keeps its meaning.
+  wchar_t wide[255];
+  const int w = ::MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(n), wide, 255);
+  if (w <= 0) return 0;
+  const std::string utf8 = Utf8(std::wstring_view(wide, static_cast<size_t>(w)));
+  if (utf8.size() >= size) return static_cast<std::uint32_t>(utf8.size() + 1);
+  utf8.copy(buffer, utf8.size());
+  buffer[utf8.size()] = '\0';
+  return static_cast<std::uint32_t>(utf8.size());
+}
+
+bool Win32Platform::GetProfilesDirectory(std::string& path) {
+  std::wstring stored;
+  if (!ReadStringValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                       L"ProfilesDirectory", stored)) {
+    return false;
+  }
+  std::vector<wchar_t> expanded(32768);
+  const DWORD n = ::ExpandEnvironmentStringsW(stored.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+  if (n == 0 || n > expanded.size()) return false;
+  path = Utf8(expanded.data());
+  return true;
+}
+
+std::unique_ptr<ShellObject> Win32Platform::CreateObject(std::string_view prog_id) {
+  if (prog_id != "WScript.Shell") return nullptr;
+  return MakeRegistryShell();
+}
+
+std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_line, WindowStyle style) {
+  std::wstring application;
+  std::wstring command = ResolveCommandLine(Wide(command_line), application);
+  if (command.empty()) return std::nullopt;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(style);
+  PROCESS_INFORMATION info = {};
+  // The system folder as the current folder keeps an elevated child from
+  // loading DLLs planted in the folder the program was started from.
+  const std::wstring folder = SystemFolder();
+  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    return std::nullopt;
+  }
+  ::CloseHandle(info.hThread);
+  processes_[info.dwProcessId] = ScopedHandle(info.hProcess);
+  return info.dwProcessId;
+}
+
+bool Win32Platform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
+  auto it = processes_.find(process);
+  if (it == processes_.end()) return false;
+  const HANDLE handle = it->second.get();
+  const DWORD start = ::GetTickCount();
+  bool ended = false;
+  for (;;) {
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= timeout_ms) break;
+    const DWORD r = ::MsgWaitForMultipleObjects(1, &handle, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) {
+      ended = true;
+      break;
+    }
+    if (r != WAIT_OBJECT_0 + 1) break;  // timeout or failure
+    DoEvents();
+  }
+  processes_.erase(it);
+  return ended;
+}
+
+bool Win32Platform::LoadCustomResource(int id, Bytes& data) {
+  const HRSRC found = ::FindResourceExW(nullptr, L"CUSTOM", MAKEINTRESOURCEW(id),
+                                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  if (!found) return false;
+  const HGLOBAL loaded = ::LoadResource(nullptr, found);
+  const DWORD size = ::SizeofResource(nullptr, found);
+  const auto* bytes = loaded ? static_cast<const std::uint8_t*>(::LockResource(loaded)) : nullptr;
+  if (!bytes) return false;
+  data.assign(bytes, bytes + size);
+  return true;
+}
+
+bool Win32Platform::WriteWholeFile(std::string_view path, const Bytes& data) {
+  const std::wstring wpath = Wide(path);
+  auto open = [&] {
+    return ScopedFile(::CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  ScopedFile file = open();
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && ClearReadOnly(wpath)) file = open();
+  if (!file) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+                  written == data.size();
+  file.reset();
+  if (!ok) ::DeleteFileW(wpath.c_str());  // never leave half a file to be imported
+  return ok;
+}
+
+bool Win32Platform::ReadWholeFile(std::string_view path, Bytes& data) {
+  ScopedFile file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size;
+  if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxReadBytes) return false;
+  Bytes buffer(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) ||
+      got != buffer.size()) {
+    return false;
+  }
+  data = std::move(buffer);
+  return true;
+}
+
+bool Win32Platform::RemoveFile(std::string_view path) {
+  const std::wstring wpath = Wide(path);
+  if (::DeleteFileW(wpath.c_str())) return true;
+  if (::GetLastError() == ERROR_ACCESS_DENIED && ClearReadOnly(wpath) && ::DeleteFileW(wpath.c_str())) return true;
+  // Still held open by a hung importer: it goes at the restart that follows.
+  if (IsFile(wpath)) ::MoveFileExW(wpath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return false;
+}
+
+void Win32Platform::ShowMessageBox(std::string_view text, int style, std::string_view title) {
+  ::MessageBoxW(window_, Wide(text).c_str(), Wide(title).c_str(), static_cast<UINT>(style));
+}
+
+void Win32Platform::DoEvents() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop to see
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+void Win32Platform::EndProgram() {
+  ending_ = true;
+  if (window_) ::DestroyWindow(window_);
+  ::PostQuitMessage(0);
+}
+
+void Win32Platform::SetCaption(std::string_view text) {
+  if (window_) ::SetWindowTextW(window_, Wide(text).c_str());
+}
+
+void Win32Platform::SetControlEnabled(Control control, bool enabled) {
+  const HWND hwnd = controls_[static_cast<int>(control)];
+  if (hwnd) ::EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+}  // namespace veltrik::win32

@@ -1,0 +1,232 @@
+#!/usr/bin/env python3
+"""End-to-end tests of veltrik.exe under Wine: real window, real clicks,
+real registry and the real regedit import.
+
+Usage: e2e_test.py BUILD_DIR [case ...]
+"""
+import os
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_harness import (ABOUT, EXIT, FIX, MAKER_NAME, POLICY, ROOT, SAFEBOOT, TITLE, Run,  # noqa: E402
+                          template_keys)
+
+HOST = "http://www.morvane-software.example/"
+DOWNLOAD = HOST + "modules/mydownloads/singlefile.php?cid=2&lid=1"
+BROWSER = '"C:\\tools\\browser.exe"'
+VISTA7 = template_keys(os.path.join(ROOT, "resources", "safeboot_vista7.reg"))
+XP = template_keys(os.path.join(ROOT, "resources", "safeboot_xp.reg"))
+XP_PROFILES = ('[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList]\n'
+               '"ProfilesDirectory"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,44,00,72,00,69,00,76,00,65,'
+               '00,25,00,5c,00,44,00,6f,00,63,00,75,00,6d,00,65,00,6e,00,74,00,73,00,20,00,61,00,6e,00,64,00,20,'
+               '00,53,00,65,00,74,00,74,00,69,00,6e,00,67,00,73,00,00,00\n')
+
+CASES = []
+
+
+def case(fn):
+    CASES.append(fn)
+    return fn
+
+
+def reg(text):
+    return "Windows Registry Editor Version 5.00\n\n" + text
+
+
+def assert_eq(actual, expected, what):
+    if actual != expected:
+        raise AssertionError("%s: expected %r, got %r" % (what, expected, actual))
+
+
+def assert_true(cond, what):
+    if not cond:
+        raise AssertionError(what)
+
+
+def assert_branch(p, template, extra=None):
+    """Every key and value of the template is in the registry (plus `extra`)."""
+    actual = p.export(SAFEBOOT)
+    missing = []
+    for key, values in template.items():
+        got = actual.get(key)
+        if got is None:
+            missing.append(key)
+            continue
+        for name, data in values.items():
+            if got.get(name) != data:
+                missing.append("%s %s=%s (is %s)" % (key, name or "@", data, got.get(name)))
+    assert_true(not missing, "%d keys/values missing or wrong, e.g. %s" % (len(missing), missing[:3]))
+    for key, values in (extra or {}).items():
+        for name, data in values.items():
+            assert_eq(actual.get(key.lower(), {}).get(name), data, "kept " + key)
+
+
+def assert_policy_cleared(p):
+    for hive in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"):
+        values = p.export(hive + "\\" + POLICY).get((hive + "\\" + POLICY).lower(), {})
+        assert_eq(values.get("disableregistrytools"), "dword:00000000", hive + " DisableRegistryTools")
+
+
+def assert_no_work_files(p):
+    left = p.files_matching("windows", r"s[vx]cas\..*")
+    assert_eq(left, [], "work files left in C:\\windows")
+
+
+def fix_and_wait(p, name):
+    p.screenshot(name + "-before")
+    p.click(FIX)
+    restarts = p.wait_record("shutdown.exe")
+    time.sleep(0.5)
+    p.screenshot(name + "-after")
+    return restarts
+
+
+def assert_restarted_once_after_imports(restarts):
+    assert_eq(len(restarts), 1, "restart launches")
+    r = restarts[0]
+    assert_true(r["command"].endswith(" -r -f -t 0"), "restart arguments: " + r["command"])
+    assert_eq(r["show"], 2, "restart window style")
+    assert_eq(r["regedit_running"], 0, "imports still running at the restart")
+
+
+# --- start, links, About, exit ----------------------------------------------------
+
+@case
+def start_opens_download_page_minimised(run):
+    p = run.prefix()
+    try:
+        p.launch()
+        assert_eq(p.caption(), TITLE, "caption")
+        p.screenshot("start")
+        launches = p.wait_record("browser.exe")
+        assert_eq([(r["show"], r["command"]) for r in launches], [(6, BROWSER + " " + DOWNLOAD)], "start launches")
+    finally:
+        run.release(p)
+
+
+@case
+def hotspot_opens_home_page_and_nothing_else_does(run):
+    p = run.prefix()
+    try:
+        p.launch()
+        p.wait_record("browser.exe")
+        for elsewhere in [(100, 30), (60, 120), (200, 240), (200, 320), (366, 315)]:
+            p.click(elsewhere)
+        time.sleep(1)
+        assert_eq(len(p.records()), 1, "launches after clicks beside the maker's name")
+        p.click(MAKER_NAME)
+        launches = p.wait_record("browser.exe", count=2)
+        assert_eq([(r["show"], r["command"]) for r in launches[1:]], [(3, BROWSER + " " + HOST)], "hotspot launch")
+    finally:
+        run.release(p)
+
+
+@case
+def about_box_then_download_page_maximised(run):
+    p = run.prefix()
+    try:
+        p.launch()
+        p.wait_record("browser.exe")
+        p.click(ABOUT)
+        box = p.wait_window("^%s$" % TITLE.replace(".", r"\."), exclude=(p.window,))
+        p.screenshot("about", box)
+        assert_eq(len(p.records()), 1, "nothing launched while the box is open")
+        p.xdo("windowfocus", "--sync", box)
+        p.xdo("key", "--window", box, "Return")
+        launches = p.wait_record("browser.exe", count=2)
+        assert_eq([(r["show"], r["command"]) for r in launches[1:]], [(3, BROWSER + " " + DOWNLOAD)],
+                  "after the About box")
+    finally:
+        run.release(p)
+
+
+@case
+def exit_button_ends_the_program(run):
+    p = run.prefix()
+    try:
+        p.launch()
+        p.click(EXIT)
+        assert_true(p.wait_exit(), "still running after EXIT")
+    finally:
+        run.release(p)
+
+
+@case
+def close_box_ends_the_program(run):
+    p = run.prefix()
+    try:
+        p.launch()
+        p.xdo("windowfocus", "--sync", p.window)
+        p.xdo("key", "--window", p.window, "alt+F4")
+        assert_true(p.wait_exit(), "still running after closing the window")
+    finally:
+        run.release(p)
+
+
+# --- the repair -------------------------------------------------------------------------
+
+@case
+def fix_on_default_prefix_restores_vista7_branch(run):
+    p = run.prefix()
+    try:
+        assert_eq(p.export(SAFEBOOT), {}, "SafeBoot branch before")
+        p.import_reg(reg("[HKEY_LOCAL_MACHINE\\%s]\n\"DisableRegistryTools\"=dword:00000001\n\n"
+                         "[HKEY_CURRENT_USER\\%s]\n\"DisableRegistryTools\"=dword:00000002\n" % (POLICY, POLICY)))
+        p.put(r"windows\svcas.tmp", b"stale work file " * 5000)
+        p.put(r"windows\svcas.reg", b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n\"x\"=\"y\"\r\n")
+        p.launch()
+        restarts = fix_and_wait(p, "fix-vista7")
+        assert_restarted_once_after_imports(restarts)
+        assert_eq(p.caption(), "Restarting...", "caption after FIX")
+        assert_branch(p, VISTA7)
+        assert_policy_cleared(p)
+        assert_no_work_files(p)
+        assert_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "stale .reg imported")
+        assert_true(p.alive(), "the window stays open until the restart")
+    finally:
+        run.release(p)
+
+
+@case
+def fix_on_xp_layout_restores_xp_branch_and_keeps_foreign_entries(run):
+    p = run.prefix()
+    try:
+        foreign = {SAFEBOOT + "\\Minimal\\AcmeGuard": {"": '"Service"'},
+                   SAFEBOOT + "\\Network\\AcmeGuard.sys": {"": '"Driver"'}}
+        p.import_reg(reg(XP_PROFILES + "\n[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n"
+                                       "[%s\\Network\\AcmeGuard.sys]\n@=\"Driver\"\n" % (SAFEBOOT, SAFEBOOT)))
+        p.launch()
+        restarts = fix_and_wait(p, "fix-xp")
+        assert_restarted_once_after_imports(restarts)
+        assert_branch(p, XP, foreign)
+        assert_policy_cleared(p)
+        assert_no_work_files(p)
+    finally:
+        run.release(p)
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "windows-x64"))
+    wanted = set(sys.argv[2:])
+    import fault_cases  # noqa: F401  (registers its cases)
+    passed = failed = 0
+    with Run(build) as run:
+        for fn in CASES:
+            if wanted and fn.__name__ not in wanted:
+                continue
+            start = time.time()
+            try:
+                fn(run)
+                passed += 1
+                print("PASS %s (%.1fs)" % (fn.__name__, time.time() - start), flush=True)
+            except Exception:  # noqa: BLE001 - every failure is reported, then the next case runs
+                failed += 1
+                print("FAIL %s (%.1fs)\n%s" % (fn.__name__, time.time() - start, traceback.format_exc()), flush=True)
+    print("e2e: %d passed, %d failed" % (passed, failed))
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,1 @@
+"""Placeholder for the hostile-machine cases."""

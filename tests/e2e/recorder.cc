@@ -1,0 +1,63 @@
+// A stand-in for the programs veltrik.exe starts (browser, shutdown, and
+// planted copies of regedit and shutdown). It appends one line to the file
+// named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
+//
+// Line: program name | wShowWindow | regedit processes running | current folder | command line
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <string>
+
+namespace {
+
+int CountProcesses(const wchar_t* name) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL ok = ::Process32FirstW(snapshot, &entry); ok; ok = ::Process32NextW(snapshot, &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, name) == 0) ++count;
+  }
+  ::CloseHandle(snapshot);
+  return count;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring name = self;
+  name = name.substr(name.find_last_of(L"\\/") + 1);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  ::GetStartupInfoW(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+
+  wchar_t folder[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, folder);
+  const std::wstring line = name + L"|" + std::to_wstring(show) + L"|" +
+                            std::to_wstring(CountProcesses(L"regedit.exe")) + L"|" + folder + L"|" +
+                            ::GetCommandLineW() + L"\r\n";
+
+  wchar_t log[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"VELTRIK_RECORD", log, MAX_PATH)) {
+    HANDLE file = ::CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      const int n = ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+      std::string utf8(static_cast<size_t>(n), '\0');
+      ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), n, nullptr, nullptr);
+      DWORD written = 0;
+      ::WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size() - 1), &written, nullptr);
+      ::CloseHandle(file);
+    }
+  }
+  wchar_t hang[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"VELTRIK_HANG", hang, MAX_PATH) && ::lstrcmpiW(hang, name.c_str()) == 0) {
+    ::Sleep(INFINITE);
+  }
+  return 0;
+}

@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
-# Everything the project checks: unit tests (plain and under sanitizers),
-# both Windows builds, and the end-to-end tests under Wine.
+# Everything the project checks: unit tests (plain and under sanitizers), both
+# Windows builds with their static checks, and the end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=$(nproc)
 
 bash scripts/setup.sh
 
+echo "== unit tests"
 cmake --preset native >/dev/null
-cmake --build --preset native -j"$(nproc)"
+cmake --build --preset native -j"$jobs"
 ctest --preset native
 
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize -j"$(nproc)"
+cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize
+
+echo "== Windows builds"
+for preset in windows-x64 windows-x86; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+done
+tests/static/check_binaries.sh build/windows-x64/veltrik.exe build/windows-x86/veltrik.exe
+
+echo "== end-to-end tests under Wine"
+python3 tests/e2e/e2e_test.py build/windows-x64

@@ -29,3 +29,10 @@ target_compile_definitions(recorder PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 if(MINGW)
   target_link_options(recorder PRIVATE -static -s)
 endif()
+
+# The benchmarks' floor: a program that only opens a window, built the same way.
+add_executable(minimal_window WIN32 bench/minimal_window.cc)
+target_compile_definitions(minimal_window PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
+if(MINGW)
+  target_link_options(minimal_window PRIVATE -static -s)
+endif()

@@ -29,6 +29,14 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A folder in place of a work file's name is taken over only when empty, as
+// removing it then loses nothing.
+bool RemoveEmptyFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         ::RemoveDirectoryW(path.c_str());
+}
+
 // A leftover read-only file of an earlier run may be taken over; a folder of
 // that name is never touched.
 bool ClearReadOnly(const std::wstring& path) {
@@ -163,7 +171,9 @@ bool Win32Platform::WriteWholeFile(std::string_view path, const Bytes& data) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   };
   ScopedFile file = open();
-  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && ClearReadOnly(wpath)) file = open();
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && (ClearReadOnly(wpath) || RemoveEmptyFolder(wpath))) {
+    file = open();
+  }
   if (!file) return false;
   DWORD written = 0;
   const bool ok = ::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&

@@ -2,7 +2,7 @@
 // planted copies of regedit and shutdown). It appends one line to the file
 // named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
 //
-// Line: program name | wShowWindow | regedit processes running | current folder | command line
+// Line: program path | wShowWindow | regedit processes running | current folder | command line
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -28,8 +28,8 @@ int CountProcesses(const wchar_t* name) {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring name = self;
-  name = name.substr(name.find_last_of(L"\\/") + 1);
+  const std::wstring path = self;
+  const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -38,7 +38,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   wchar_t folder[MAX_PATH];
   ::GetCurrentDirectoryW(MAX_PATH, folder);
-  const std::wstring line = name + L"|" + std::to_wstring(show) + L"|" +
+  const std::wstring line = path + L"|" + std::to_wstring(show) + L"|" +
                             std::to_wstring(CountProcesses(L"regedit.exe")) + L"|" + folder + L"|" +
                             ::GetCommandLineW() + L"\r\n";
 

@@ -205,9 +205,10 @@ class Prefix:
             lines = [line.rstrip("\r\n") for line in f if line.strip()]
         out = []
         for line in lines:
-            name, show, regedits, folder, command = line.split("|", 4)
-            out.append({"name": name.lower(), "show": int(show), "regedit_running": int(regedits),
-                        "folder": folder, "command": command})
+            path, show, regedits, folder, command = line.split("|", 4)
+            out.append({"name": path.replace("/", "\\").split("\\")[-1].lower(), "path": path.lower(),
+                        "show": int(show), "regedit_running": int(regedits), "folder": folder.lower(),
+                        "command": command})
         return out
 
     def wait_record(self, name, count=1, timeout=150):

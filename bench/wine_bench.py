@@ -88,8 +88,7 @@ def imports(exe):
 def main():
     rows = []
     with Run(X64) as run:
-        p = run.prefix()
-        try:
+        with run.prefix() as p:
             # Warm the prefix so that neither side pays for first-time set-up.
             start_to_window(p, os.path.join(X64, "minimal_window.exe"), "Minimal Window")
             ours, floor = [], []
@@ -107,8 +106,6 @@ def main():
                 bare.append(two_bare_imports(p))
                 fixes.append(fix_to_restart(p))
             rows.append(("FIX to restart", statistics.median(fixes), statistics.median(bare), 1.1))
-        finally:
-            run.release(p)
 
     print("| measure | veltrik | floor | ratio | target |")
     print("| --- | --- | --- | --- | --- |")

@@ -14,11 +14,13 @@ add_executable(veltrik WIN32
   resources/veltrik.rc
 )
 target_compile_definitions(veltrik PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
+target_compile_options(veltrik_core PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(veltrik PRIVATE -ffunction-sections -fdata-sections)
 target_include_directories(veltrik PRIVATE ${PROJECT_SOURCE_DIR}/resources)
 target_link_libraries(veltrik PRIVATE veltrik_core comctl32)
 if(MINGW)
   # One self-contained program file: no MinGW runtime DLLs beside it.
-  target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s)
+  target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
 endif()
 set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/resources/safeboot_xp.reg;${PROJECT_SOURCE_DIR}/resources/safeboot_vista7.reg;${PROJECT_SOURCE_DIR}/resources/veltrik.manifest")

@@ -23,8 +23,7 @@ def main():
     if os.environ.get("DISPLAY"):
         os.environ.setdefault("VELTRIK_DISPLAY", os.environ["DISPLAY"])
     with Run(build) as run:
-        p = run.prefix()
-        try:
+        with run.prefix() as p:
             show("SafeBoot branch before FIX", p.export(SAFEBOOT))
             p.launch()
             p.screenshot("demo-before")
@@ -39,8 +38,6 @@ def main():
             shutil.copy(os.path.join(shots, "demo-after.png"), os.path.join(ROOT, "build", "veltrik-window.png"))
             print("screenshot: build/veltrik-window.png")
             return 0 if restart else 1
-        finally:
-            run.release(p)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/about.h"
 #include "app/form.h"
 #include "tests/fake_platform.h"
 
@@ -35,18 +34,6 @@ TEST(AboutTest, ShowsTheTermsThenOpensDownloadPageMaximised) {
   const std::string box = std::string("msgbox 64 [Veltrik v1.1.0.0] ") + kExpected;
   const std::string page = "launch 3 " + form.state().strDownloadCmd;
   EXPECT_THAT(fake.log, ::testing::ElementsAre(box, page, box, page));
-}
-
-TEST(AboutTest, HasThreeBlankLinesAndOneFinalLineBreak) {
-  WindowState state;
-  state.strAppTitle = "T";
-  state.strNewLine = "\r\n";
-  const std::string text = BuildAboutMessage(state);
-  size_t blank = 0;
-  for (size_t at = text.find("\r\n\r\n"); at != std::string::npos; at = text.find("\r\n\r\n", at + 2)) ++blank;
-  EXPECT_EQ(blank, 3u);
-  EXPECT_EQ(text.substr(text.size() - 3), "t\r\n");
-  EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "every line break is CR LF";
 }
 
 }  // namespace

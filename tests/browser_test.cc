@@ -15,12 +15,14 @@ std::string CommandKey(const std::string& name) {
 const std::string kHome = std::string("http://") + kMakerWebHost + "/";
 const std::string kDownloadTail = "modules/mydownloads/singlefile.php?cid=2&lid=1";
 const std::string kIeHome = "\"C:\\Program Files\\Internet Explorer\\iexplore\" " + kHome;
+const std::string kIeHome2 = "\"D:\\Program Files\\Internet Explorer\\iexplore\" " + kHome;
 
 struct BrowserCase {
   const char* what;
   std::map<std::string, std::string> registry;
   const char* fail_op;
   std::string home, download;
+  std::string drive = "C:\\";
 };
 
 class BrowserTest : public ::testing::TestWithParam<BrowserCase> {};
@@ -31,7 +33,7 @@ TEST_P(BrowserTest, BuildsBothCommandLines) {
   fake.registry = c.registry;
   if (c.fail_op) fake.Fail(c.fail_op);
   WindowState state;
-  state.strSysDrive = "C:\\";
+  state.strSysDrive = c.drive;
   GetActiveBrowser(fake, state);
   EXPECT_EQ(state.strHomeCmd, c.home) << c.what;
   EXPECT_EQ(state.strDownloadCmd, c.download) << c.what;
@@ -69,15 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
                     kIeHome, kIeHome + kDownloadTail},
         BrowserCase{"registry reads fail",
                     {{kUserClient, "fox"}, {CommandKey("fox"), kFox}}, "RegRead",
-                    kIeHome, kIeHome + kDownloadTail}));
-
-TEST(BrowserFallbackTest, UsesTheSystemDrive) {
-  FakePlatform fake;
-  WindowState state;
-  state.strSysDrive = "D:\\";
-  GetActiveBrowser(fake, state);
-  EXPECT_EQ(state.strHomeCmd, "\"D:\\Program Files\\Internet Explorer\\iexplore\" " + kHome);
-}
+                    kIeHome, kIeHome + kDownloadTail},
+        BrowserCase{"fallback on the system drive", {}, nullptr, kIeHome2, kIeHome2 + kDownloadTail, "D:\\"}));
 
 }  // namespace
 }  // namespace veltrik::testing

@@ -19,21 +19,17 @@ from wine_harness import ABOUT, EXIT, FIX, MAKER_NAME, POLICY, ROOT, SAFEBOOT, T
 
 @case
 def start_opens_download_page_minimised(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.launch()
         assert_eq(p.caption(), TITLE, "caption")
         p.screenshot("start")
         launches = p.wait_record("browser.exe")
         assert_eq([(r["show"], r["command"]) for r in launches], [(6, BROWSER + " " + DOWNLOAD)], "start launches")
-    finally:
-        run.release(p)
 
 
 @case
 def hotspot_opens_home_page_and_nothing_else_does(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.launch()
         p.wait_record("browser.exe")
         for elsewhere in [(100, 30), (60, 120), (200, 240), (200, 320), (366, 315)]:
@@ -43,14 +39,11 @@ def hotspot_opens_home_page_and_nothing_else_does(run):
         p.click(MAKER_NAME)
         launches = p.wait_record("browser.exe", count=2)
         assert_eq([(r["show"], r["command"]) for r in launches[1:]], [(3, BROWSER + " " + HOST)], "hotspot launch")
-    finally:
-        run.release(p)
 
 
 @case
 def about_box_then_download_page_maximised(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.launch()
         p.wait_record("browser.exe")
         p.click(ABOUT)
@@ -62,39 +55,30 @@ def about_box_then_download_page_maximised(run):
         launches = p.wait_record("browser.exe", count=2)
         assert_eq([(r["show"], r["command"]) for r in launches[1:]], [(3, BROWSER + " " + DOWNLOAD)],
                   "after the About box")
-    finally:
-        run.release(p)
 
 
 @case
 def exit_button_ends_the_program(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.launch()
         p.click(EXIT)
         assert_true(p.wait_exit(), "still running after EXIT")
-    finally:
-        run.release(p)
 
 
 @case
 def close_box_ends_the_program(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.launch()
         p.xdo("windowfocus", "--sync", p.window)
         p.xdo("key", "--window", p.window, "alt+F4")
         assert_true(p.wait_exit(), "still running after closing the window")
-    finally:
-        run.release(p)
 
 
 # --- the repair -------------------------------------------------------------------------
 
 @case
 def fix_on_default_prefix_restores_vista7_branch(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         assert_eq(p.export(SAFEBOOT), {}, "SafeBoot branch before")
         p.import_reg(reg("[HKEY_LOCAL_MACHINE\\%s]\n\"DisableRegistryTools\"=dword:00000001\n\n"
                          "[HKEY_CURRENT_USER\\%s]\n\"DisableRegistryTools\"=dword:00000002\n" % (POLICY, POLICY)))
@@ -109,14 +93,11 @@ def fix_on_default_prefix_restores_vista7_branch(run):
         assert_no_work_files(p)
         assert_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "stale .reg imported")
         assert_true(p.alive(), "the window stays open until the restart")
-    finally:
-        run.release(p)
 
 
 @case
 def fix_on_xp_layout_restores_xp_branch_and_keeps_foreign_entries(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         foreign = {SAFEBOOT + "\\Minimal\\AcmeGuard": {"": '"Service"'},
                    SAFEBOOT + "\\Network\\AcmeGuard.sys": {"": '"Driver"'}}
         p.import_reg(reg(XP_PROFILES + "\n[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n"
@@ -127,8 +108,6 @@ def fix_on_xp_layout_restores_xp_branch_and_keeps_foreign_entries(run):
         assert_branch(p, XP, foreign)
         assert_policy_cleared(p)
         assert_no_work_files(p)
-    finally:
-        run.release(p)
 
 
 def main():

@@ -17,8 +17,7 @@ SYSTEM32 = r"c:\windows\system32"
 
 def run_fix(run, setup, name, template=VISTA7, extra=None):
     """Sets a prefix up, clicks FIX, and checks the common outcome."""
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         setup(p)
         p.launch()
         restarts = fix_and_wait(p, name)
@@ -26,9 +25,6 @@ def run_fix(run, setup, name, template=VISTA7, extra=None):
         assert_branch(p, template, extra)
         assert_policy_cleared(p)
         assert_no_work_files(p)
-        return p
-    finally:
-        run.release(p)
 
 
 @case
@@ -77,22 +73,18 @@ def leftover_files_of_an_interrupted_run_are_taken_over(run):
         "empty folders": {r"windows\svcas.tmp": None, r"windows\svcas.reg": None},
     }
     for name, files in cases.items():
-        p = run.prefix()
-        try:
+        with run.prefix() as p:
             leftovers(files)(p)
             p.launch()
             assert_restarted_once_after_imports(fix_and_wait(p, "fault-leftover"))
             assert_branch(p, VISTA7)
             assert_no_work_files(p)
             assert_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, name + ": stale import")
-        finally:
-            run.release(p)
 
 
 @case
 def folder_holding_files_at_the_reg_name_is_left_alone(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.put(r"windows\svcas.reg\keep.txt", b"someone's data")
         p.launch()
         restarts = fix_and_wait(p, "fault-folder")
@@ -101,14 +93,11 @@ def folder_holding_files_at_the_reg_name_is_left_alone(run):
             assert_eq(f.read(), b"someone's data", "folder content")
         assert_eq(p.export(SAFEBOOT), {}, "nothing imported from a folder")
         assert_eq(p.files_matching("windows", r"s[vx]cas\.tmp"), [], "work file left")
-    finally:
-        run.release(p)
 
 
 def browser_case(run, name_value, commands, expect):
     """Starts with an odd browser entry; exactly one launch, of `expect`."""
-    p = run.prefix(browser=False)
-    try:
+    with run.prefix(browser=False) as p:
         p.install_recorder(IEXPLORE)
         p.install_recorder(r"tools\evil.exe")
         text = ""
@@ -123,8 +112,6 @@ def browser_case(run, name_value, commands, expect):
         time.sleep(1)
         assert_eq([(r["name"], r["show"]) for r in p.records()], [(expect, 6)], "launches at start")
         assert_true(launches[0]["command"].endswith(" " + DOWNLOAD), "download page: " + launches[0]["command"])
-    finally:
-        run.release(p)
 
 
 EVIL = '\\"C:\\\\tools\\\\evil.exe\\"'
@@ -154,8 +141,7 @@ def browser_name_of_4000_characters_falls_back(run):
 
 @case
 def hanging_import_ends_at_the_time_limit(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         p.install_recorder(r"windows\regedit.exe")
         p.overrides.append("regedit.exe=n")
         p.extra_env["VELTRIK_HANG"] = "regedit.exe"
@@ -174,14 +160,11 @@ def hanging_import_ends_at_the_time_limit(run):
         assert_true(110 <= waited <= 180, "two imports waited for 60 s each, took %.0fs" % waited)
         assert_eq(len(p.wait_record("regedit.exe", count=2)), 2, "imports launched")
         assert_no_work_files(p)
-    finally:
-        run.release(p)
 
 
 @case
 def programs_planted_beside_veltrik_are_never_run(run):
-    p = run.prefix()
-    try:
+    with run.prefix() as p:
         for folder in ("download", "current"):
             p.install_recorder(folder + r"\regedit.exe")
             p.install_recorder(folder + r"\shutdown.exe")
@@ -194,5 +177,3 @@ def programs_planted_beside_veltrik_are_never_run(run):
             assert_true(r["path"].startswith(SYSTEM32) or r["path"] == r"c:\tools\browser.exe",
                         "ran " + r["path"])
             assert_eq(r["folder"], SYSTEM32, "current folder of " + r["path"])
-    finally:
-        run.release(p)

@@ -5,6 +5,7 @@ real mouse clicks go through xdotool at the controls' pixel positions. The
 programs veltrik.exe starts (browser, shutdown) are a recording stand-in
 that logs its command line, window style and the running regedit processes.
 """
+import contextlib
 import os
 import re
 import shutil
@@ -278,7 +279,10 @@ class Run:
         shutil.rmtree(self.tmp, ignore_errors=True)
         self.display.stop()
 
+    @contextlib.contextmanager
     def prefix(self, browser=True):
+        """A copy of the fresh prefix, with a registered test browser unless
+        `browser` is false; removed again afterwards."""
         self.count += 1
         path = os.path.join(self.tmp, "case%d" % self.count)
         subprocess.run(["cp", "-a", self.base, path], check=True)
@@ -288,8 +292,8 @@ class Run:
                               '[HKEY_CURRENT_USER\\Software\\Clients\\StartMenuInternet]\n@="TestBrowser"\n\n'
                               '[HKEY_LOCAL_MACHINE\\Software\\Clients\\StartMenuInternet\\TestBrowser\\shell\\open'
                               '\\command]\n@="\\"C:\\\\tools\\\\browser.exe\\""\n')
-        return prefix
-
-    def release(self, prefix):
-        prefix.stop()
-        shutil.rmtree(prefix.path, ignore_errors=True)
+        try:
+            yield prefix
+        finally:
+            prefix.stop()
+            shutil.rmtree(prefix.path, ignore_errors=True)

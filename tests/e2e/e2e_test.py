@@ -58,6 +58,18 @@ def about_box_then_download_page_maximised(run):
 
 
 @case
+def window_snaps_back_to_its_size(run):
+    with run.prefix() as p:
+        p.launch()
+        size = p.window_crop(p.window).split("+")[0]
+        for width, height in [(600, 500), (200, 150), (378, 500)]:
+            p.wine(os.path.join(p.build, "resize_window.exe"), str(width), str(height))
+            time.sleep(1)
+            assert_eq(p.window_crop(p.window).split("+")[0], size, "size after resizing to %dx%d" % (width, height))
+        assert_true(p.alive(), "still running")
+
+
+@case
 def exit_button_ends_the_program(run):
     with run.prefix() as p:
         p.launch()

@@ -95,11 +95,11 @@ def folder_holding_files_at_the_reg_name_is_left_alone(run):
         assert_eq(p.files_matching("windows", r"s[vx]cas\.tmp"), [], "work file left")
 
 
-def browser_case(run, name_value, commands, expect):
+def browser_case(run, name_value, commands, expect, installs=()):
     """Starts with an odd browser entry; exactly one launch, of `expect`."""
     with run.prefix(browser=False) as p:
-        p.install_recorder(IEXPLORE)
-        p.install_recorder(r"tools\evil.exe")
+        for rel in (IEXPLORE, r"tools\evil.exe") + tuple(installs):
+            p.install_recorder(rel)
         text = ""
         if name_value is not None:
             text += "[HKEY_CURRENT_USER\\Software\\Clients\\StartMenuInternet]\n@=\"%s\"\n\n" % name_value
@@ -132,6 +132,13 @@ def browser_name_with_quotes_or_non_ascii_text_is_used_as_registered(run):
 @case
 def browser_name_with_backslashes_cannot_reach_another_key(run):
     browser_case(run, "..\\\\..\\\\Evil", {"Evil": EVIL, "Clients\\Evil": EVIL}, "iexplore.exe")
+
+
+@case
+def unquoted_browser_path_with_spaces_cannot_be_hijacked(run):
+    command = "C:\\\\Program Files\\\\Fox Browser\\\\fox.exe -new-tab"
+    browser_case(run, "Fox", {"Clients\\StartMenuInternet\\Fox": command}, "fox.exe",
+                 installs=(r"Program.exe", r"Program Files\Fox.exe", r"Program Files\Fox Browser\fox.exe"))
 
 
 @case

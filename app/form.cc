@@ -66,8 +66,6 @@ void frmVeltrik::cmdAbout_Click() {
 
 void frmVeltrik::cmdExit_Click() { platform_.EndProgram(); }
 
-void frmVeltrik::Image1_Click() {
-  platform_.LaunchCommand(state_.strHomeCmd, WindowStyle::kMaximized);
-}
+void frmVeltrik::Image1_Click() { platform_.LaunchCommand(state_.strHomeCmd, WindowStyle::kMaximized); }
 
 }  // namespace veltrik

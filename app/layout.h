@@ -21,7 +21,7 @@ struct LayoutItem {
   int left, top, width, height;  // twips
   const char* text;              // label text, or tooltip of a clickable picture
   bool bold;
-  bool blue;                     // text colour RGB(0, 0, 192) instead of the default
+  bool blue;  // text colour RGB(0, 0, 192) instead of the default
 };
 
 inline constexpr char kLabelFont[] = "Georgia";
@@ -42,8 +42,8 @@ inline constexpr std::array<LayoutItem, 8> kLayout = {{
      "click FIX button. After restart hit F8 key to boot in Safe Mode.",
      false, false},
     {Item::kCmdExit, ItemKind::kButton, 4095, 3960, 1350, 375, "Click to exit the program", false, false},
-    {Item::kCmdAbout, ItemKind::kButton, 2160, 3960, 1350, 375, "Click to view information about this program",
-     false, false},
+    {Item::kCmdAbout, ItemKind::kButton, 2160, 3960, 1350, 375, "Click to view information about this program", false,
+     false},
     {Item::kCmdStart, ItemKind::kButton, 270, 3960, 1350, 375, "Click to fix Windows Safe Mode", false, false},
 }};
 

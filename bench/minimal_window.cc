@@ -15,8 +15,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   wc.hInstance = instance;
   wc.lpszClassName = L"MinimalWindow";
   RegisterClassW(&wc);
-  HWND hwnd = CreateWindowW(L"MinimalWindow", L"Minimal Window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                            388, 371, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = CreateWindowW(L"MinimalWindow", L"Minimal Window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 388,
+                            371, nullptr, nullptr, instance, nullptr);
   ShowWindow(hwnd, show);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);

@@ -38,8 +38,7 @@ std::string Narrow(std::string_view payload) {
   if (utf16) {
     text.reserve(payload.size() / 2);
     for (std::size_t i = 2; i + 1 < payload.size(); i += 2) {
-      const unsigned unit = static_cast<unsigned char>(payload[i]) |
-                            (static_cast<unsigned char>(payload[i + 1]) << 8);
+      const unsigned unit = static_cast<unsigned char>(payload[i]) | (static_cast<unsigned char>(payload[i + 1]) << 8);
       if (unit == 0) continue;
       // The templates are ASCII; anything else has no safe single-byte form.
       text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
@@ -55,13 +54,9 @@ std::string Narrow(std::string_view payload) {
 
 }  // namespace
 
-const char* WorkFileName(int template_id) {
-  return template_id == kTemplateVista7 ? "svcas.tmp" : "sxcas.tmp";
-}
+const char* WorkFileName(int template_id) { return template_id == kTemplateVista7 ? "svcas.tmp" : "sxcas.tmp"; }
 
-const char* RegFileName(int template_id) {
-  return template_id == kTemplateVista7 ? "svcas.reg" : "sxcas.reg";
-}
+const char* RegFileName(int template_id) { return template_id == kTemplateVista7 ? "svcas.reg" : "sxcas.reg"; }
 
 Bytes ByteArrayImage(const Bytes& data) {
   const auto n = static_cast<std::uint32_t>(data.size());
@@ -103,8 +98,7 @@ bool BuildRegFile(Platform& platform, int template_id, const std::string& work_d
   }
   const Bytes image = ByteArrayImage(data);
   Bytes work;
-  const bool round_trip =
-      platform.WriteWholeFile(work_path, image) && platform.ReadWholeFile(work_path, work);
+  const bool round_trip = platform.WriteWholeFile(work_path, image) && platform.ReadWholeFile(work_path, work);
   // A work-file name that is blocked (read-only, a folder) must not stop the
   // repair: the bytes it would have held are at hand.
   const std::string text = RegTextFromWorkFile(round_trip ? work : image);

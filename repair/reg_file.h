@@ -7,8 +7,8 @@
 
 namespace veltrik {
 
-inline constexpr int kTemplateXp = 105;       // Windows XP service layout
-inline constexpr int kTemplateVista7 = 106;   // Windows Vista and 7 layout
+inline constexpr int kTemplateXp = 105;      // Windows XP service layout
+inline constexpr int kTemplateVista7 = 106;  // Windows Vista and 7 layout
 
 inline constexpr char kRegHeader[] = "Windows Registry Editor Version 5.00";
 

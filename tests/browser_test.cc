@@ -1,6 +1,7 @@
+#include "app/browser.h"
+
 #include <gtest/gtest.h>
 
-#include "app/browser.h"
 #include "app/constants.h"
 #include "tests/fake_platform.h"
 
@@ -45,34 +46,52 @@ const std::string kOpera = "C:\\Opera\\opera.exe";
 
 INSTANTIATE_TEST_SUITE_P(
     Branches, BrowserTest,
-    ::testing::Values(
-        BrowserCase{"user hive names a client the machine hive has",
-                    {{kUserClient, "FOX.EXE"}, {CommandKey("fox.exe"), kFox}}, nullptr,
-                    kFox + " " + kHome, kFox + " " + kHome + kDownloadTail},
-        BrowserCase{"machine hive name used when the user names none",
-                    {{kMachineClient, "opera"}, {CommandKey("opera"), kOpera}}, nullptr,
-                    kOpera + " " + kHome, kOpera + " " + kHome + kDownloadTail},
-        BrowserCase{"user name wins even when its command is missing",
-                    {{kUserClient, "ghost"}, {kMachineClient, "opera"}, {CommandKey("opera"), kOpera}}, nullptr,
-                    kIeHome, kIeHome + kDownloadTail},
-        BrowserCase{"no browser at all", {}, nullptr, kIeHome, kIeHome + kDownloadTail},
-        BrowserCase{"empty user name falls through to the machine",
-                    {{kUserClient, ""}, {kMachineClient, "opera"}, {CommandKey("opera"), kOpera}}, nullptr,
-                    kOpera + " " + kHome, kOpera + " " + kHome + kDownloadTail},
-        BrowserCase{"a name of blanks is not empty",
-                    {{kUserClient, "  "}, {kMachineClient, "opera"}, {CommandKey("opera"), kOpera},
-                     {CommandKey("  "), "blank.exe"}}, nullptr,
-                    "blank.exe " + kHome, "blank.exe " + kHome + kDownloadTail},
-        BrowserCase{"a name without a command line",
-                    {{kMachineClient, "opera"}, {CommandKey("opera"), ""}}, nullptr,
-                    kIeHome, kIeHome + kDownloadTail},
-        BrowserCase{"shell object cannot be created",
-                    {{kUserClient, "fox"}, {CommandKey("fox"), kFox}}, "CreateObject",
-                    kIeHome, kIeHome + kDownloadTail},
-        BrowserCase{"registry reads fail",
-                    {{kUserClient, "fox"}, {CommandKey("fox"), kFox}}, "RegRead",
-                    kIeHome, kIeHome + kDownloadTail},
-        BrowserCase{"fallback on the system drive", {}, nullptr, kIeHome2, kIeHome2 + kDownloadTail, "D:\\"}));
+    ::testing::Values(BrowserCase{"user hive names a client the machine hive has",
+                                  {{kUserClient, "FOX.EXE"}, {CommandKey("fox.exe"), kFox}},
+                                  nullptr,
+                                  kFox + " " + kHome,
+                                  kFox + " " + kHome + kDownloadTail},
+                      BrowserCase{"machine hive name used when the user names none",
+                                  {{kMachineClient, "opera"}, {CommandKey("opera"), kOpera}},
+                                  nullptr,
+                                  kOpera + " " + kHome,
+                                  kOpera + " " + kHome + kDownloadTail},
+                      BrowserCase{"user name wins even when its command is missing",
+                                  {{kUserClient, "ghost"}, {kMachineClient, "opera"}, {CommandKey("opera"), kOpera}},
+                                  nullptr,
+                                  kIeHome,
+                                  kIeHome + kDownloadTail},
+                      BrowserCase{"no browser at all", {}, nullptr, kIeHome, kIeHome + kDownloadTail},
+                      BrowserCase{"empty user name falls through to the machine",
+                                  {{kUserClient, ""}, {kMachineClient, "opera"}, {CommandKey("opera"), kOpera}},
+                                  nullptr,
+                                  kOpera + " " + kHome,
+                                  kOpera + " " + kHome + kDownloadTail},
+                      BrowserCase{"a name of blanks is not empty",
+                                  {{kUserClient, "  "},
+                                   {kMachineClient, "opera"},
+                                   {CommandKey("opera"), kOpera},
+                                   {CommandKey("  "), "blank.exe"}},
+                                  nullptr,
+                                  "blank.exe " + kHome,
+                                  "blank.exe " + kHome + kDownloadTail},
+                      BrowserCase{"a name without a command line",
+                                  {{kMachineClient, "opera"}, {CommandKey("opera"), ""}},
+                                  nullptr,
+                                  kIeHome,
+                                  kIeHome + kDownloadTail},
+                      BrowserCase{"shell object cannot be created",
+                                  {{kUserClient, "fox"}, {CommandKey("fox"), kFox}},
+                                  "CreateObject",
+                                  kIeHome,
+                                  kIeHome + kDownloadTail},
+                      BrowserCase{"registry reads fail",
+                                  {{kUserClient, "fox"}, {CommandKey("fox"), kFox}},
+                                  "RegRead",
+                                  kIeHome,
+                                  kIeHome + kDownloadTail},
+                      BrowserCase{
+                          "fallback on the system drive", {}, nullptr, kIeHome2, kIeHome2 + kDownloadTail, "D:\\"}));
 
 }  // namespace
 }  // namespace veltrik::testing

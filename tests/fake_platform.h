@@ -27,10 +27,10 @@ class FakePlatform : public Platform {
   std::string profiles_directory = "C:\\Documents and Settings";
   bool has_profiles_directory = true;
   std::map<int, Bytes> resources;
-  std::map<std::string, std::string> registry;   // key: path as written, case folded
-  std::map<std::string, Bytes> files;             // key: path, case folded
+  std::map<std::string, std::string> registry;  // key: path as written, case folded
+  std::map<std::string, Bytes> files;           // key: path, case folded
   std::set<std::string> writable_dirs = {"c:\\windows\\"};
-  bool imports_end = true;                        // whether waited-for processes end
+  bool imports_end = true;  // whether waited-for processes end
 
   // Makes operation `op` fail; with `argument`, only for calls whose first
   // argument contains it (case-insensitive).
@@ -42,7 +42,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> Only(const std::string& prefix) const;
   std::map<Control, bool> enabled = {{Control::kStart, true}, {Control::kAbout, true}, {Control::kExit, true}};
   std::string caption;
-  std::map<std::string, Bytes> last_written;     // every file's last write, even if deleted since
+  std::map<std::string, Bytes> last_written;  // every file's last write, even if deleted since
   int shell_objects_alive = 0;
   bool ended = false;
 

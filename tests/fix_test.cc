@@ -1,20 +1,23 @@
+#include "repair/fix.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cctype>
 
 #include "app/form.h"
-#include "repair/fix.h"
 #include "tests/fake_platform.h"
 
 namespace veltrik::testing {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::Each;
+using ::testing::ElementsAre;
 
-const std::string kHklm = "regwrite HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools=0 REG_DWORD";
-const std::string kHkcu = "regwrite HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools=0 REG_DWORD";
+const std::string kHklm =
+    "regwrite HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools=0 REG_DWORD";
+const std::string kHkcu =
+    "regwrite HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools=0 REG_DWORD";
 const std::string kRestart = "launch 2 shutdown -r -f -t 0";
 
 // The effects that leave the program: registry, processes, deletions.
@@ -46,8 +49,9 @@ TEST(FixSequenceTest, XpLayoutRunsBothPassesThenDeletesThenRestarts) {
                                          "wait 102 60000 ended", "delete C:\\WINDOWS\\sxcas.reg", kRestart));
   EXPECT_TRUE(LeavesNoWorkFiles(fake));
   EXPECT_EQ(fake.shell_objects_alive, 0);
-  EXPECT_EQ(fake.registry[Fold("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools")],
-            "0 REG_DWORD");
+  EXPECT_EQ(
+      fake.registry[Fold("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools")],
+      "0 REG_DWORD");
 }
 
 TEST(FixSequenceTest, EachImportSeesTheCompleteFile) {
@@ -77,15 +81,12 @@ TEST_P(LayoutTest, PicksTheTemplateFromTheProfilesFolder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LayoutTest,
-                         ::testing::Values(LayoutCase{"C:\\Users", true, 106},
-                                           LayoutCase{"d:\\USERS", true, 106},
+                         ::testing::Values(LayoutCase{"C:\\Users", true, 106}, LayoutCase{"d:\\USERS", true, 106},
                                            LayoutCase{"C:\\users\\", true, 106},
                                            LayoutCase{"C:\\Documents and Settings", true, 105},
                                            LayoutCase{"C:\\Users2", true, 105},
-                                           LayoutCase{"C:\\Profiles\\Users", true, 105},
-                                           LayoutCase{"", true, 105},
-                                           LayoutCase{"C", true, 105},
-                                           LayoutCase{"C:\\Users", false, 105}));
+                                           LayoutCase{"C:\\Profiles\\Users", true, 105}, LayoutCase{"", true, 105},
+                                           LayoutCase{"C", true, 105}, LayoutCase{"C:\\Users", false, 105}));
 
 TEST(ImportCommandTest, QuotesOnlyPathsWithSpaces) {
   EXPECT_EQ(ImportCommand("C:\\WINDOWS\\", 105), "regedit -s C:\\WINDOWS\\sxcas.reg");
@@ -159,22 +160,22 @@ TEST_P(SingleFailureTest, StillCleansUpAndRestartsOnce) {
   EXPECT_EQ(fake.shell_objects_alive, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryOperation, SingleFailureTest,
-    ::testing::Values(FailureCase{"GetSystemDirectoryA", ""}, FailureCase{"GetProfilesDirectory", ""},
-                      FailureCase{"CreateObject", ""}, FailureCase{"RegRead", ""},
-                      FailureCase{"RegWrite", "HKLM"}, FailureCase{"RegWrite", "HKCU"},
-                      FailureCase{"LaunchCommand", "regedit"}, FailureCase{"LaunchCommand", "http"},
-                      FailureCase{"WaitForProcess", ""}, FailureCase{"LoadCustomResource", ""},
-                      FailureCase{"WriteWholeFile", ".tmp"}, FailureCase{"WriteWholeFile", ".reg"},
-                      FailureCase{"ReadWholeFile", ""}, FailureCase{"RemoveFile", ""}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) {
-      std::string name = std::string(info.param.op) + "_" + info.param.argument;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name + std::to_string(info.index);
-    });
+INSTANTIATE_TEST_SUITE_P(EveryOperation, SingleFailureTest,
+                         ::testing::Values(FailureCase{"GetSystemDirectoryA", ""},
+                                           FailureCase{"GetProfilesDirectory", ""}, FailureCase{"CreateObject", ""},
+                                           FailureCase{"RegRead", ""}, FailureCase{"RegWrite", "HKLM"},
+                                           FailureCase{"RegWrite", "HKCU"}, FailureCase{"LaunchCommand", "regedit"},
+                                           FailureCase{"LaunchCommand", "http"}, FailureCase{"WaitForProcess", ""},
+                                           FailureCase{"LoadCustomResource", ""}, FailureCase{"WriteWholeFile", ".tmp"},
+                                           FailureCase{"WriteWholeFile", ".reg"}, FailureCase{"ReadWholeFile", ""},
+                                           FailureCase{"RemoveFile", ""}),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) {
+                           std::string name = std::string(info.param.op) + "_" + info.param.argument;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name + std::to_string(info.index);
+                         });
 
 TEST(SingleFailureTest, RestartIsLaunchedEvenWhenTheImportCannotStart) {
   FakePlatform fake;

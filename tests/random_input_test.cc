@@ -52,8 +52,8 @@ TEST(RandomInputTest, BrowserDiscoveryOnlyUsesTheRegisteredCommandOrTheFallback)
     WindowState state;
     state.strSysDrive = "C:\\";
     GetActiveBrowser(fake, state);
-    const std::string start = name.empty() || command.empty() ? "\"C:\\Program Files\\Internet Explorer\\iexplore\" "
-                                                              : command + " ";
+    const std::string start =
+        name.empty() || command.empty() ? "\"C:\\Program Files\\Internet Explorer\\iexplore\" " : command + " ";
     EXPECT_EQ(state.strHomeCmd.rfind(start, 0), 0u);
     EXPECT_EQ(state.strDownloadCmd.rfind(state.strHomeCmd, 0), 0u);
   }

@@ -1,9 +1,10 @@
+#include "repair/reg_file.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "repair/reg_file.h"
 #include "tests/fake_platform.h"
 
 namespace veltrik::testing {
@@ -70,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BuildRegFileRecoveryTest, StaleFilesOfAnEarlierRunAreReplaced) {
   FakePlatform fake;
   fake.files[Fold("C:\\WINDOWS\\svcas.tmp")] = Bytes(100000, 'x');
-  fake.files[Fold("C:\\WINDOWS\\svcas.reg")] = B("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\EVIL]\r\n");
+  fake.files[Fold("C:\\WINDOWS\\svcas.reg")] =
+      B("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\EVIL]\r\n");
   ASSERT_TRUE(BuildRegFile(fake, 106, "C:\\WINDOWS\\"));
   EXPECT_EQ(fake.FileText("C:\\WINDOWS\\svcas.reg"), ExpectedReg(106));
   EXPECT_FALSE(fake.HasFile("C:\\WINDOWS\\svcas.tmp"));
@@ -129,8 +131,7 @@ Bytes Utf16(const std::string& s) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConvertTest,
     ::testing::Values(
-        ConvertCase{"one line only", ByteArrayImage(B("REGEDIT4")), H},
-        ConvertCase{"empty work file", {}, H},
+        ConvertCase{"one line only", ByteArrayImage(B("REGEDIT4")), H}, ConvertCase{"empty work file", {}, H},
         ConvertCase{"empty lines are copied", ByteArrayImage(B("h\r\n\r\na\r\n\r\nb")), H + "\r\na\r\n\r\nb\r\n"},
         ConvertCase{"a final CR LF adds no line", ByteArrayImage(B("h\r\na\r\n")), H + "a\r\n"},
         ConvertCase{"NULs are dropped", ByteArrayImage(B(std::string("h\r\na\0\0", 7))), H + "a\r\n"},
@@ -138,11 +139,16 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"non-ASCII becomes ?", ByteArrayImage({0xFF, 0xFE, 'h', 0, '\r', 0, '\n', 0, 0xE9, 0, 0x3B, 0x04}),
                     H + "??\r\n"},
         ConvertCase{"stale bytes past the count are ignored",
-                    [] { Bytes b = ByteArrayImage(B("h\r\na")); b.push_back('\r'); b.push_back('\n');
-                         for (char c : std::string("[EVIL]")) b.push_back(c); return b; }(),
+                    [] {
+                      Bytes b = ByteArrayImage(B("h\r\na"));
+                      b.push_back('\r');
+                      b.push_back('\n');
+                      for (char c : std::string("[EVIL]")) b.push_back(c);
+                      return b;
+                    }(),
                     H + "a\r\n"},
-        ConvertCase{"a count past the end is bounded", Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0,
-                                                             'h', '\r', '\n', 'a'},
+        ConvertCase{"a count past the end is bounded",
+                    Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 'h', '\r', '\n', 'a'},
                     H + "a\r\n"},
         ConvertCase{"no descriptor: taken whole", B("h\r\nb"), H + "b\r\n"}));
 

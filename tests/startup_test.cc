@@ -37,19 +37,17 @@ const std::string k255(255, 'x');
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DerivePathsTest,
-    ::testing::Values(
-        PathCase{"C:\\WINDOWS\\system32", false, "C:\\WINDOWS\\system32\\", "C:\\", "C:\\WINDOWS\\", 19},
-        PathCase{"D:\\Windows\\System32", false, "D:\\Windows\\System32\\", "D:\\", "D:\\Windows\\", 19},
-        // The Windows folder itself, not the first 11 characters of the path.
-        PathCase{"C:\\WINNT\\system32", false, "C:\\WINNT\\system32\\", "C:\\", "C:\\WINNT\\", 17},
-        PathCase{"", true, "\\", "\\", "\\", 0},
-        PathCase{"C:", false, "C:\\", "C:\\", "C:\\", 2},
-        PathCase{"C", false, "C\\", "C\\", "C\\", 1},
-        PathCase{"C:\\system32", false, "C:\\system32\\", "C:\\", "C:\\system32\\", 11},
-        PathCase{"E:\\" + k254.substr(3), false, "E:\\" + k254.substr(3) + "\\", "E:\\",
-                 "E:\\" + k254.substr(3) + "\\", 254},
-        // Too long for the buffer: treated as a failed query, never as spaces.
-        PathCase{"E:\\" + k255.substr(3), false, "\\", "\\", "\\", 0}));
+    ::testing::Values(PathCase{"C:\\WINDOWS\\system32", false, "C:\\WINDOWS\\system32\\", "C:\\", "C:\\WINDOWS\\", 19},
+                      PathCase{"D:\\Windows\\System32", false, "D:\\Windows\\System32\\", "D:\\", "D:\\Windows\\", 19},
+                      // The Windows folder itself, not the first 11 characters of the path.
+                      PathCase{"C:\\WINNT\\system32", false, "C:\\WINNT\\system32\\", "C:\\", "C:\\WINNT\\", 17},
+                      PathCase{"", true, "\\", "\\", "\\", 0}, PathCase{"C:", false, "C:\\", "C:\\", "C:\\", 2},
+                      PathCase{"C", false, "C\\", "C\\", "C\\", 1},
+                      PathCase{"C:\\system32", false, "C:\\system32\\", "C:\\", "C:\\system32\\", 11},
+                      PathCase{"E:\\" + k254.substr(3), false, "E:\\" + k254.substr(3) + "\\", "E:\\",
+                               "E:\\" + k254.substr(3) + "\\", 254},
+                      // Too long for the buffer: treated as a failed query, never as spaces.
+                      PathCase{"E:\\" + k255.substr(3), false, "\\", "\\", "\\", 0}));
 
 TEST(FormLoadTest, SetsTitleFirstAndOpensDownloadPageMinimisedWithoutFocus) {
   FakePlatform fake;
@@ -77,7 +75,10 @@ TEST(WindowEventsTest, ExitAndCloseEndTheProgram) {
     FakePlatform fake;
     frmVeltrik form(fake);
     form.Form_Load();
-    if (close_box) EXPECT_TRUE(form.Form_Unload()); else form.cmdExit_Click();
+    if (close_box)
+      EXPECT_TRUE(form.Form_Unload());
+    else
+      form.cmdExit_Click();
     EXPECT_TRUE(fake.ended);
     EXPECT_EQ(fake.log.back(), "end");
   }

@@ -130,8 +130,8 @@ TEST_P(TemplateTest, HasTheExportLayoutCountsOrderAndEnding) {
   EXPECT_EQ(p.lines.at(i++), "\"AlternateShell\"=\"cmd.exe\"");
   EXPECT_EQ(p.lines.at(i++), "");
   std::map<std::string, std::string> all;
-  for (auto [section, count, classes] : {std::tuple{"Minimal", c.minimal, c.minimal_classes},
-                                        std::tuple{"Network", c.network, c.network_classes}}) {
+  for (auto [section, count, classes] :
+       {std::tuple{"Minimal", c.minimal, c.minimal_classes}, std::tuple{"Network", c.network, c.network_classes}}) {
     const std::vector<Entry> entries = Section(p.lines, i, section);
     EXPECT_EQ(entries.size(), count) << section;
     size_t class_count = 0;
@@ -155,19 +155,28 @@ TEST_P(TemplateTest, HasTheExportLayoutCountsOrderAndEnding) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stored, TemplateTest,
-    ::testing::Values(
-        TemplateCase{105, 13524, 42, 82, 13, 17,
-                     {{"Minimal\\sr.sys", "FSFilter System Recovery"},
-                      {"Minimal\\Boot Bus Extender", "Driver Group"},
-                      {"Network\\nm.sys", "Driver"},
-                      {"Network\\WZCSVC", "Service"},
-                      {"Network\\{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}", "Human Interface Devices"}}},
-        TemplateCase{106, 33688, 52, 103, 17, 22,
-                     {{"Minimal\\TrustedInstaller", "Service"},
-                      {"Minimal\\volmgrx.sys", "Driver"},
-                      {"Network\\mrxsmb20", "Driver"},
-                      {"Network\\PNP_TDI", "Driver Group"},
-                      {"Network\\{D94EE5D8-D189-4994-83D2-F68D7D41B0E6}", "SecurityDevices"}}}));
+    ::testing::Values(TemplateCase{105,
+                                   13524,
+                                   42,
+                                   82,
+                                   13,
+                                   17,
+                                   {{"Minimal\\sr.sys", "FSFilter System Recovery"},
+                                    {"Minimal\\Boot Bus Extender", "Driver Group"},
+                                    {"Network\\nm.sys", "Driver"},
+                                    {"Network\\WZCSVC", "Service"},
+                                    {"Network\\{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}", "Human Interface Devices"}}},
+                      TemplateCase{106,
+                                   33688,
+                                   52,
+                                   103,
+                                   17,
+                                   22,
+                                   {{"Minimal\\TrustedInstaller", "Service"},
+                                    {"Minimal\\volmgrx.sys", "Driver"},
+                                    {"Network\\mrxsmb20", "Driver"},
+                                    {"Network\\PNP_TDI", "Driver Group"},
+                                    {"Network\\{D94EE5D8-D189-4994-83D2-F68D7D41B0E6}", "SecurityDevices"}}}));
 
 }  // namespace
 }  // namespace veltrik::testing

@@ -1,6 +1,6 @@
 // veltrik.exe: repairs Windows Safe Mode.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include "platform/win32/main_window.h"
 
@@ -19,8 +19,8 @@ void HardenDllSearch() {
           reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")))) {
     set_default(kSearchSystem32);
   }
-  if (auto set_dir = reinterpret_cast<SetDllDirectoryFn>(
-          reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryW")))) {
+  if (auto set_dir =
+          reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryW")))) {
     set_dir(L"");  // removes the current folder from the search
   }
 }

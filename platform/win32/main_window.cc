@@ -80,8 +80,8 @@ bool MainWindow::Create(int show) {
   const int x = work.left + (work.right - work.left - outer_.cx) / 2;
   const int y = work.top + (work.bottom - work.top - outer_.cy) / 2;
 
-  if (!::CreateWindowExW(0, kWindowClass, L"", kWindowStyle, x, y, outer_.cx, outer_.cy, nullptr, nullptr,
-                         instance_, this)) {
+  if (!::CreateWindowExW(0, kWindowClass, L"", kWindowStyle, x, y, outer_.cx, outer_.cy, nullptr, nullptr, instance_,
+                         this)) {
     return false;
   }
   if (platform_.ending()) return true;  // the logic ended the program while starting
@@ -104,25 +104,15 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
-    case WM_CREATE:
-      return OnCreate() ? 0 : -1;
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // the background picture covers the client area
-    case WM_SIZE:
-      OnSize(wparam);
-      return 0;
-    case WM_CLOSE:
-      OnClose();
-      return 0;
+    case WM_CREATE: return OnCreate() ? 0 : -1;
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_ERASEBKGND: return 1;  // the background picture covers the client area
+    case WM_SIZE: OnSize(wparam); return 0;
+    case WM_CLOSE: OnClose(); return 0;
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
       return 0;
-    case WM_DESTROY:
-      ::PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: ::PostQuitMessage(0); return 0;
   }
   return ::DefWindowProcW(hwnd_, msg, wparam, lparam);
 }
@@ -153,9 +143,9 @@ bool MainWindow::OnCreate() {
   const WORD checker[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
   dim_pattern_.reset(::CreateBitmap(8, 8, 1, 1, checker));
 
-  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               instance_, nullptr);
+  tooltip_ =
+      ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
 
   for (size_t i = 0; i < kLayout.size(); ++i) {
     const LayoutItem& layout = kLayout[i];
@@ -277,20 +267,13 @@ LRESULT CALLBACK MainWindow::ItemProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM
   if (!item) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
   const bool clickable = item->layout->kind != ItemKind::kLabel;
   switch (msg) {
-    case WM_PAINT:
-      item->owner->PaintItem(*item);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_ENABLE:
-      ::InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
+    case WM_PAINT: item->owner->PaintItem(*item); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_ENABLE: ::InvalidateRect(hwnd, nullptr, FALSE); return 0;
     case WM_NCHITTEST:
       // Labels let clicks through to the window, like text on the picture.
       return clickable ? HTCLIENT : HTTRANSPARENT;
-    case WM_LBUTTONDOWN:
-      ::SetCapture(hwnd);
-      return 0;
+    case WM_LBUTTONDOWN: ::SetCapture(hwnd); return 0;
     case WM_LBUTTONUP: {
       if (::GetCapture() != hwnd) return 0;
       ::ReleaseCapture();

@@ -55,8 +55,8 @@ class RegistryShell : public ShellObject {
     RegPath p;
     if (type != "REG_DWORD" || !Parse(path, p) || p.value.empty()) return false;
     ScopedKey key;
-    if (::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | kView,
-                          nullptr, key.receive(), nullptr) != ERROR_SUCCESS) {
+    if (::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | kView, nullptr,
+                          key.receive(), nullptr) != ERROR_SUCCESS) {
       return false;
     }
     const DWORD data = static_cast<DWORD>(value);

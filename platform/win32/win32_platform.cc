@@ -37,15 +37,15 @@ bool RemoveEmptyFolder(const std::wstring& path) {
          ::RemoveDirectoryW(path.c_str());
 }
 
-// A leftover read-only file of an earlier run may be taken over; a folder of
-// that name is never touched.
-bool ClearReadOnly(const std::wstring& path) {
+// A leftover file of an earlier run that is read-only, hidden or marked as a
+// system file may be taken over; a folder of that name is never touched.
+bool ClearBlockingAttributes(const std::wstring& path) {
+  constexpr DWORD kBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !(attributes & FILE_ATTRIBUTE_READONLY)) {
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & kBlocking)) {
     return false;
   }
-  return ::SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0;
+  return ::SetFileAttributesW(path.c_str(), attributes & ~kBlocking) != 0;
 }
 
 }  // namespace
@@ -141,8 +141,8 @@ std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_l
   // The system folder as the current folder keeps an elevated child from
   // loading DLLs planted in the folder the program was started from.
   const std::wstring folder = SystemFolder();
-  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return std::nullopt;
   }
   ::CloseHandle(info.hThread);
@@ -172,8 +172,8 @@ bool Win32Platform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) 
 }
 
 bool Win32Platform::LoadCustomResource(int id, Bytes& data) {
-  const HRSRC found = ::FindResourceExW(nullptr, L"CUSTOM", MAKEINTRESOURCEW(id),
-                                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  const HRSRC found =
+      ::FindResourceExW(nullptr, L"CUSTOM", MAKEINTRESOURCEW(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
   if (!found) return false;
   const HGLOBAL loaded = ::LoadResource(nullptr, found);
   const DWORD size = ::SizeofResource(nullptr, found);
@@ -186,11 +186,12 @@ bool Win32Platform::LoadCustomResource(int id, Bytes& data) {
 bool Win32Platform::WriteWholeFile(std::string_view path, const Bytes& data) {
   const std::wstring wpath = Wide(path);
   auto open = [&] {
-    return ScopedFile(::CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ScopedFile(
+        ::CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   };
   ScopedFile file = open();
-  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && (ClearReadOnly(wpath) || RemoveEmptyFolder(wpath))) {
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED &&
+      (ClearBlockingAttributes(wpath) || RemoveEmptyFolder(wpath))) {
     file = open();
   }
   if (!file) return false;
@@ -220,7 +221,8 @@ bool Win32Platform::ReadWholeFile(std::string_view path, Bytes& data) {
 bool Win32Platform::RemoveFile(std::string_view path) {
   const std::wstring wpath = Wide(path);
   if (::DeleteFileW(wpath.c_str())) return true;
-  if (::GetLastError() == ERROR_ACCESS_DENIED && ClearReadOnly(wpath) && ::DeleteFileW(wpath.c_str())) return true;
+  if (::GetLastError() == ERROR_ACCESS_DENIED && ClearBlockingAttributes(wpath) && ::DeleteFileW(wpath.c_str()))
+    return true;
   // Still held open by a hung importer: it goes at the restart that follows.
   if (IsFile(wpath)) ::MoveFileExW(wpath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return false;

@@ -51,16 +51,14 @@ def registry_tools_policy_of_any_value_or_type_is_cleared(run):
         run_fix(run, policy_case(hklm, hkcu), "fault-policy")
 
 
-def leftovers(files):
+def leftovers(files, attributes):
     def setup(p):
         for rel, data in files.items():
             if data is None:
                 os.makedirs(p.win_path(rel), exist_ok=True)
             else:
                 p.put(rel, data)
-        for rel, data in files.items():
-            if data is not None:
-                p.wine("cmd", "/c", "attrib", "+r", "C:\\" + rel)
+                p.wine("cmd", "/c", "attrib", *attributes, "C:\\" + rel)
     return setup
 
 
@@ -68,13 +66,14 @@ def leftovers(files):
 def leftover_files_of_an_interrupted_run_are_taken_over(run):
     long_stale = b"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n" * 4000
     cases = {
-        "longer and read-only": {r"windows\svcas.tmp": long_stale, r"windows\svcas.reg": long_stale},
-        "shorter and read-only": {r"windows\svcas.tmp": b"x", r"windows\svcas.reg": b"y"},
-        "empty folders": {r"windows\svcas.tmp": None, r"windows\svcas.reg": None},
+        "longer and read-only": ({r"windows\svcas.tmp": long_stale, r"windows\svcas.reg": long_stale}, ["+r"]),
+        "shorter and read-only": ({r"windows\svcas.tmp": b"x", r"windows\svcas.reg": b"y"}, ["+r"]),
+        "hidden system files": ({r"windows\svcas.tmp": b"x", r"windows\svcas.reg": long_stale}, ["+h", "+s"]),
+        "empty folders": ({r"windows\svcas.tmp": None, r"windows\svcas.reg": None}, []),
     }
-    for name, files in cases.items():
+    for name, (files, attributes) in cases.items():
         with run.prefix() as p:
-            leftovers(files)(p)
+            leftovers(files, attributes)(p)
             p.launch()
             assert_restarted_once_after_imports(fix_and_wait(p, "fault-leftover"))
             assert_branch(p, VISTA7)

@@ -3,8 +3,8 @@
 // named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
 //
 // Line: program path | wShowWindow | regedit processes running | current folder | command line
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <string>
 

@@ -1,6 +1,7 @@
 // veltrik.exe: repairs Windows Safe Mode.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include "platform/win32/main_window.h"
 

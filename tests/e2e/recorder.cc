@@ -3,8 +3,9 @@
 // named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
 //
 // Line: program path | wShowWindow | regedit processes running | current folder | command line
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <string>
 

@@ -24,6 +24,7 @@ struct BrowserCase {
   const char* fail_op;
   std::string home, download;
   std::string drive = "C:\\";
+  friend void PrintTo(const BrowserCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class BrowserTest : public ::testing::TestWithParam<BrowserCase> {};

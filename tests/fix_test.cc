@@ -61,7 +61,8 @@ TEST(FixSequenceTest, EachImportSeesTheCompleteFile) {
   fake.profiles_directory = "C:\\Users";
   FixSafeMode(fake, "C:\\WINDOWS\\");
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].size(), 16843u - 2u * 0u) << "the whole template, as single bytes";
+  // The whole template, one byte per UTF-16 unit after the byte-order mark.
+  EXPECT_EQ(seen[0].size(), (kEmbeddedTemplate106.size() - 2) / 2);
   EXPECT_EQ(seen[0], seen[1]);
 }
 
@@ -69,6 +70,9 @@ struct LayoutCase {
   const char* profiles;
   bool available;
   int template_id;
+  friend void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << (c.available ? "\"" + std::string(c.profiles) + "\"" : std::string("no profiles folder"));
+  }
 };
 
 class LayoutTest : public ::testing::TestWithParam<LayoutCase> {};
@@ -136,6 +140,7 @@ TEST(FixHandlerTest, ClicksAndCloseDuringTheRepairDoNotInterruptIt) {
 struct FailureCase {
   const char* op;
   const char* argument;
+  friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.op << " " << c.argument; }
 };
 
 class SingleFailureTest : public ::testing::TestWithParam<FailureCase> {};

@@ -37,6 +37,7 @@ struct BuildCase {
   const char* reg;
   std::vector<std::uint8_t> descriptor;
   size_t lines;
+  friend void PrintTo(const BuildCase& c, std::ostream* os) { *os << "template " << c.id; }
 };
 
 class BuildRegFileTest : public ::testing::TestWithParam<BuildCase> {};
@@ -112,6 +113,7 @@ struct ConvertCase {
   const char* what;
   Bytes work;
   std::string reg;
+  friend void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class ConvertTest : public ::testing::TestWithParam<ConvertCase> {};

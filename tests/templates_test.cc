@@ -94,6 +94,7 @@ struct TemplateCase {
   size_t size;
   size_t minimal, network, minimal_classes, network_classes;
   std::vector<std::pair<std::string, std::string>> samples;  // "Section\\Name" -> value
+  friend void PrintTo(const TemplateCase& c, std::ostream* os) { *os << "template " << c.id; }
 };
 
 class TemplateTest : public ::testing::TestWithParam<TemplateCase> {};

@@ -160,9 +160,16 @@ def hanging_import_ends_at_the_time_limit(run):
         shot = os.path.join(os.path.dirname(p.build), "e2e-screenshots", "fault-hang-fixing.png")
         colours = subprocess.run(["identify", "-format", "%k", shot], stdout=subprocess.PIPE, check=False)
         assert_true(int(colours.stdout or 0) > 100, "window not painted while waiting")
+        # Neither a second FIX nor closing the window interrupts the repair.
+        p.click(FIX)
+        p.xdo("windowfocus", "--sync", p.window)
+        p.xdo("key", "--window", p.window, "alt+F4")
+        time.sleep(1)
+        assert_eq(p.caption(), "Fixing...", "window after closing it during the repair")
         restarts = p.wait_record("shutdown.exe", timeout=200)
         waited = time.time() - start
         assert_eq(len(restarts), 1, "restart launches")
+        assert_eq(p.caption(), "Restarting...", "caption after the repair")
         assert_true(110 <= waited <= 180, "two imports waited for 60 s each, took %.0fs" % waited)
         assert_eq(len(p.wait_record("regedit.exe", count=2)), 2, "imports launched")
         assert_no_work_files(p)

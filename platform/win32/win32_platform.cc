@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/text.h"
 
@@ -50,45 +51,6 @@ bool ClearBlockingAttributes(const std::wstring& path) {
 
 }  // namespace
 
-namespace {
-
-// The quoted form of `path`, with the rest of the command line after it.
-std::wstring Quoted(const std::wstring& path, const std::wstring& rest, std::wstring& application) {
-  application = path;
-  return L"\"" + path + L"\"" + rest;
-}
-
-}  // namespace
-
-std::wstring ResolveCommandLine(const std::wstring& command_line, std::wstring& application) {
-  application.clear();
-  if (command_line.empty() || command_line[0] == L'"') return command_line;
-  const size_t space = command_line.find(L' ');
-  const std::wstring program = command_line.substr(0, space);
-  if (program.find_first_of(L"\\/:") != std::wstring::npos) {
-    // An unquoted path with spaces: the longest prefix that names a program
-    // wins, so that a planted C:\Program.exe cannot stand in for
-    // C:\Program Files\...; if none does, the system resolves it as before.
-    for (size_t end = command_line.size(); end != std::wstring::npos && end > 0;
-         end = command_line.rfind(L' ', end - 1)) {
-      const std::wstring prefix = command_line.substr(0, end);
-      for (const wchar_t* suffix : {L"", L".exe"}) {
-        if (IsFile(prefix + suffix)) return Quoted(prefix + suffix, command_line.substr(end), application);
-      }
-    }
-    return command_line;
-  }
-  const std::wstring rest = space == std::wstring::npos ? std::wstring() : command_line.substr(space);
-  for (const std::wstring& folder : {SystemFolder(), WindowsFolder()}) {
-    if (folder.empty()) continue;
-    for (const wchar_t* suffix : {L"", L".exe"}) {
-      const std::wstring candidate = folder + L"\\" + program + suffix;
-      if (IsFile(candidate)) return Quoted(candidate, rest, application);
-    }
-  }
-  return std::wstring();
-}
-
 void Win32Platform::Attach(HWND window, HWND start, HWND about, HWND exit) {
   window_ = window;
   controls_[0] = start;
@@ -130,9 +92,11 @@ std::unique_ptr<ShellObject> Win32Platform::CreateObject(std::string_view prog_i
 }
 
 std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_line, WindowStyle style) {
-  std::wstring application;
-  std::wstring command = ResolveCommandLine(Wide(command_line), application);
-  if (command.empty()) return std::nullopt;
+  const auto resolved = ResolveCommandLine(command_line, {Utf8(SystemFolder()), Utf8(WindowsFolder())},
+                                           [](const std::string& path) { return IsFile(Wide(path)); });
+  if (!resolved) return std::nullopt;
+  const std::wstring application = Wide(resolved->application);
+  std::wstring command = Wide(resolved->command_line);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -43,12 +43,4 @@ class Win32Platform : public Platform {
   std::map<ProcessId, ScopedHandle> processes_;
 };
 
-// The command line to hand to CreateProcess, and the program it starts.
-// A bare program name (no path) becomes the quoted full path of that program
-// in the system directory or, failing that, the Windows directory; never one
-// from the program's own or the current folder, or PATH. Empty if a bare name
-// is found in neither. An unquoted path is quoted at the longest prefix that
-// names an existing file.
-std::wstring ResolveCommandLine(const std::wstring& command_line, std::wstring& application);
-
 }  // namespace veltrik::win32

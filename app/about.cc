@@ -13,7 +13,7 @@ std::string BuildAboutMessage(const WindowState& state) {
   entry[1] = std::string(kMakerWebHost) + nl + nl;
   entry[2] = "This program is free to use and to pass on unchanged." + nl;
   entry[3] = "It comes without any warranty; you use it at your own risk." + nl;
-  entry[4] = "Copyright (C) Morvane Software. All rights reserved." + nl + nl;
+  entry[4] = std::string("Copyright (C) ") + kMakerName + ". All rights reserved." + nl + nl;
   entry[5] = "Safe Mode can be easly repaired by Veltrik." + nl;
   entry[6] = "But there's other much more problems" + nl;
   entry[7] = "which Veltrik cannot fix!" + nl;

@@ -44,7 +44,7 @@ def start_to_window(p, exe, title):
 
 def fix_to_restart(p):
     def restarts():
-        return len([r for r in p.records() if r["name"] == "shutdown.exe"])
+        return len(p.records_of("shutdown.exe"))
 
     before = restarts()
     ox, oy = p.client_origin(p.window)

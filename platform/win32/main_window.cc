@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "app/constants.h"
 #include "platform/win32/text.h"
 #include "resources/resource.h"
 
@@ -29,11 +28,12 @@ int CALLBACK FontExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
   return 0;
 }
 
-// Georgia where it is installed, else the closest serif at hand.
+// The labels' font where it is installed, else the closest serif at hand.
 std::wstring SerifFace() {
   HDC screen = ::GetDC(nullptr);
   std::wstring face = L"Times New Roman";
-  for (const wchar_t* name : {L"Georgia", L"Times New Roman", L"Liberation Serif", L"DejaVu Serif"}) {
+  const std::wstring wanted = Wide(kLabelFont);
+  for (const wchar_t* name : {wanted.c_str(), L"Times New Roman", L"Liberation Serif", L"DejaVu Serif"}) {
     LOGFONTW query = {};
     query.lfCharSet = DEFAULT_CHARSET;
     ::lstrcpynW(query.lfFaceName, name, LF_FACESIZE);

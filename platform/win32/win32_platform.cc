@@ -3,10 +3,15 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "repair/reg_file.h"
+#include "resources/resource.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/text.h"
 
 namespace veltrik::win32 {
+
+// The resource script and the repair name the templates by the same numbers.
+static_assert(IDR_TEMPLATE_XP == kTemplateXp && IDR_TEMPLATE_VISTA7 == kTemplateVista7);
 
 namespace {
 

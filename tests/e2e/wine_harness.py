@@ -140,12 +140,12 @@ class Prefix:
         return parse_reg(raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("latin-1"))
 
     # --- the program -----------------------------------------------------------
-    def launch(self, exe=None, cwd=None, wait_window=True):
+    def launch(self, exe=None, cwd=None):
+        """Starts veltrik.exe and waits for its window."""
         exe = exe or os.path.join(self.build, "veltrik.exe")
         self.app = subprocess.Popen(["wine", exe], env=self.env(), cwd=cwd or self.drive_c,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if wait_window:
-            self.window = self.wait_window("^%s$" % re.escape(TITLE))
+        self.window = self.wait_window("^%s$" % re.escape(TITLE))
         return self.app
 
     def wait_window(self, name_regex, timeout=60, exclude=()):
@@ -212,15 +212,16 @@ class Prefix:
                         "command": command})
         return out
 
-    def wait_record(self, name, count=1, timeout=150):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            found = [r for r in self.records() if r["name"] == name]
-            if len(found) >= count:
-                time.sleep(0.5)
-                return [r for r in self.records() if r["name"] == name]
-            time.sleep(0.3)
+    def records_of(self, name):
         return [r for r in self.records() if r["name"] == name]
+
+    def wait_record(self, name, count=1, timeout=150):
+        """The records of program `name` once there are `count` of them."""
+        deadline = time.time() + timeout
+        while time.time() < deadline and len(self.records_of(name)) < count:
+            time.sleep(0.3)
+        time.sleep(0.5)  # anything launched right behind it
+        return self.records_of(name)
 
 
 def parse_reg(text):

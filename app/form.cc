@@ -51,12 +51,25 @@ void frmVeltrik::cmdStart_Click() {
   SetButtonsEnabled(false);
   platform_.SetCaption("Fixing...");
   platform_.DoEvents();  // let the caption show before the work starts
-  FixSafeMode(platform_, state_.strWinDir);
+  const BranchCheck check = FixSafeMode(platform_, state_.strWinDir);
   platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons
   SetButtonsEnabled(true);
-  platform_.SetCaption("Restarting...");
   fixing_ = false;
-  platform_.LaunchCommand(kRestartCommand, WindowStyle::kMinimized);
+  if (!check.complete()) {
+    // A restart now would cost the user's session and leave Safe Mode broken.
+    platform_.SetCaption(state_.strAppTitle);
+    const std::string reason = check.status ? platform_.ErrorText(check.status) : std::string();
+    platform_.ShowMessageBox(RepairFailureMessage(check, reason, state_.strNewLine), kMessageBoxWarning,
+                             state_.strAppTitle);
+    return;
+  }
+  platform_.SetCaption("Restarting...");
+  if (!platform_.LaunchCommand(kRestartCommand, WindowStyle::kMinimized) && !platform_.RestartSystem()) {
+    platform_.SetCaption(state_.strAppTitle);
+    platform_.ShowMessageBox("Safe Mode is repaired, but Windows could not be restarted." + state_.strNewLine +
+                                 "Please save your work and restart the computer yourself." + state_.strNewLine,
+                             kMessageBoxWarning, state_.strAppTitle);
+  }
 }
 
 void frmVeltrik::cmdAbout_Click() {

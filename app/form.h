@@ -7,6 +7,7 @@
 namespace veltrik {
 
 inline constexpr int kMessageBoxInformation = 64;  // information icon, OK button
+inline constexpr int kMessageBoxWarning = 48;      // warning icon, OK button
 
 class frmVeltrik {
  public:

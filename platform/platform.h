@@ -35,6 +35,15 @@ enum class Control { kStart, kAbout, kExit };
 // Identifies a process started by LaunchCommand, for WaitForProcess.
 using ProcessId = std::uint32_t;
 
+// A registry key and, where `name` is set, one of its REG_SZ values ("" names
+// the default value). `key` is a full path as a .reg file writes it, e.g.
+// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot.
+struct RegistryEntry {
+  std::string key;
+  std::optional<std::string> name;
+  std::string data;
+};
+
 // The registry half of the scripting shell object. Created per procedure and
 // released when the procedure ends.
 class ShellObject {
@@ -90,6 +99,21 @@ class Platform {
 
   // Ends the program at once; no further handler runs.
   virtual void EndProgram() = 0;
+
+  // The registry as the repair checks it, always in the 64-bit view. Results
+  // are the system's status codes, 0 for success.
+  // Opens the entry's key and, where it names a value, reads that value into
+  // `data`; a value that is not REG_SZ is an error.
+  virtual std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) = 0;
+  // Creates the key as needed and, where the entry names a value, sets it as
+  // REG_SZ.
+  virtual std::int32_t WriteRegistryEntry(const RegistryEntry& entry) = 0;
+  // The system's text for a status code.
+  virtual std::string ErrorText(std::int32_t status) = 0;
+
+  // Restarts the computer at once through the system's own call, closing
+  // programs without asking. False if the system refused.
+  virtual bool RestartSystem() = 0;
 
   virtual void SetCaption(std::string_view text) = 0;
   virtual void SetControlEnabled(Control control, bool enabled) = 0;

@@ -29,7 +29,7 @@ std::string ImportCommand(const std::string& win_dir, int template_id) {
   return "regedit -s " + (path.find(' ') == std::string::npos ? path : "\"" + path + "\"");
 }
 
-void FixSafeMode(Platform& platform, const std::string& strWinDir) {
+BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir) {
   auto shell = platform.CreateObject("WScript.Shell");
   const int template_id = ChooseTemplate(platform);
   BuildRegFile(platform, template_id, strWinDir);
@@ -45,6 +45,22 @@ void FixSafeMode(Platform& platform, const std::string& strWinDir) {
   }
   // Removed only now, so that both passes import the same complete file.
   platform.RemoveFile(strWinDir + RegFileName(template_id));
+  // The importer's exit says nothing about what it imported (it may be
+  // hijacked, or the .reg name blocked): only the registry itself does.
+  return CompleteBranch(platform, ExpectedEntries(platform, template_id));
+}
+
+std::string RepairFailureMessage(const BranchCheck& check, const std::string& error_text, const std::string& nl) {
+  std::string text = "Safe Mode was NOT repaired, and the computer was not restarted." + nl + nl;
+  if (check.total == 0) {
+    text += "The stored copy of the SafeBoot branch could not be read." + nl;
+  } else {
+    text += std::to_string(check.missing) + " of " + std::to_string(check.total) +
+            " entries of the SafeBoot branch are missing." + nl + "First missing key: " + check.first_missing + nl;
+  }
+  if (!error_text.empty()) text += "Reason: " + error_text + nl;
+  return text + nl + "What to try: run Veltrik as administrator (right-click it, \"Run as administrator\"), " +
+         "and let your security software allow the change, then click FIX again." + nl;
 }
 
 }  // namespace veltrik

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "repair/branch.h"
 
 namespace veltrik {
 
@@ -18,8 +19,12 @@ int ChooseTemplate(Platform& platform);
 std::string ImportCommand(const std::string& win_dir, int template_id);
 
 // Builds the .reg file in `strWinDir`, lifts "DisableRegistryTools" in both
-// hives and imports the file silently, twice, waiting for each import.
-// Leaves neither the work file nor the .reg file behind.
-void FixSafeMode(Platform& platform, const std::string& strWinDir);
+// hives and imports the file silently, twice, waiting for each import; then
+// reads the branch back and completes it through the registry API. Leaves
+// neither the work file nor the .reg file behind. Returns the final check.
+BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir);
+
+// The warning shown when the branch is not complete after the repair.
+std::string RepairFailureMessage(const BranchCheck& check, const std::string& error_text, const std::string& nl);
 
 }  // namespace veltrik

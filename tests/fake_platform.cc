@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "repair/branch.h"
+
 namespace veltrik::testing {
 
 std::string Fold(std::string_view s) {
@@ -99,6 +101,15 @@ std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_li
     return std::nullopt;
   }
   log.push_back("launch " + std::to_string(static_cast<int>(style)) + " " + std::string(command_line));
+  const std::string_view importer = "regedit -s ";
+  if (regedit_imports && command_line.substr(0, importer.size()) == importer) {
+    std::string path(command_line.substr(importer.size()));
+    if (path.size() > 1 && path.front() == '"') path = path.substr(1, path.size() - 2);
+    for (const RegistryEntry& entry : ParseRegText(FileText(path))) {
+      auto& values = keys[Fold(entry.key)];
+      if (entry.name) values[Fold(*entry.name)] = entry.data;
+    }
+  }
   return next_process_++;
 }
 
@@ -157,6 +168,34 @@ void FakePlatform::DoEvents() {
 void FakePlatform::EndProgram() {
   ended = true;
   log.push_back("end");
+}
+
+std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
+  constexpr std::int32_t kNotFound = 2;
+  auto key = keys.find(Fold(entry.key));
+  if (key == keys.end()) return kNotFound;
+  if (!entry.name) return 0;
+  auto value = key->second.find(Fold(*entry.name));
+  if (value == key->second.end()) return kNotFound;
+  data = value->second;
+  return 0;
+}
+
+std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {
+  constexpr std::int32_t kAccessDenied = 5;
+  if (Fails("WriteRegistryEntry", entry.key)) return kAccessDenied;
+  auto& values = keys[Fold(entry.key)];
+  if (entry.name) values[Fold(*entry.name)] = entry.data;
+  log.push_back("regset " + entry.key + (entry.name ? "\\" + *entry.name + "=" + entry.data : ""));
+  return 0;
+}
+
+std::string FakePlatform::ErrorText(std::int32_t status) { return "system error " + std::to_string(status); }
+
+bool FakePlatform::RestartSystem() {
+  if (Fails("RestartSystem", "")) return false;
+  log.push_back("restart-system");
+  return true;
 }
 
 void FakePlatform::SetCaption(std::string_view text) {

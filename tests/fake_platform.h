@@ -31,6 +31,11 @@ class FakePlatform : public Platform {
   std::map<std::string, Bytes> files;           // key: path, case folded
   std::set<std::string> writable_dirs = {"c:\\windows\\"};
   bool imports_end = true;  // whether waited-for processes end
+  // The machine's keys as the registry API sees them: key -> value name ->
+  // REG_SZ data, both case folded. "regedit -s" imports into it, unless
+  // `regedit_imports` is false (a hijacked editor).
+  std::map<std::string, std::map<std::string, std::string>> keys;
+  bool regedit_imports = true;
 
   // Makes operation `op` fail; with `argument`, only for calls whose first
   // argument contains it (case-insensitive).
@@ -67,6 +72,10 @@ class FakePlatform : public Platform {
   void ShowMessageBox(std::string_view text, int style, std::string_view title) override;
   void DoEvents() override;
   void EndProgram() override;
+  std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) override;
+  std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
+  std::string ErrorText(std::int32_t status) override;
+  bool RestartSystem() override;
   void SetCaption(std::string_view text) override;
   void SetControlEnabled(Control control, bool enabled) override;
 

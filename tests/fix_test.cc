@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 
 #include "app/form.h"
+#include "repair/reg_file.h"
 #include "tests/fake_platform.h"
 
 namespace veltrik::testing {
@@ -137,57 +139,116 @@ TEST(FixHandlerTest, ClicksAndCloseDuringTheRepairDoNotInterruptIt) {
   EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
 }
 
-struct FailureCase {
-  const char* op;
-  const char* argument;
-  friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.op << " " << c.argument; }
+const std::string kSafeBoot = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
+
+std::vector<RegistryEntry> Vista7Entries() {
+  return ParseRegText(RegTextFromWorkFile(ByteArrayImage(kEmbeddedTemplate106)));
+}
+
+// The template's entries that the fake's registry lacks, as the API reads it.
+size_t MissingEntries(FakePlatform& fake) {
+  size_t missing = 0;
+  for (const RegistryEntry& e : Vista7Entries()) {
+    std::string data;
+    if (fake.ReadRegistryEntry(e, data) != 0 || (e.name && data != e.data)) ++missing;
+  }
+  return missing;
+}
+
+struct OutcomeCase {
+  const char* what;
+  std::function<void(FakePlatform&)> setup;
+  bool repaired;  // the whole branch is in place afterwards
+  std::vector<std::string> restarts;
+  std::vector<std::string> message;  // parts of the one message box, if any
+  friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.what; }
 };
 
-class SingleFailureTest : public ::testing::TestWithParam<FailureCase> {};
+class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {};
 
-TEST_P(SingleFailureTest, StillCleansUpAndRestartsOnce) {
+TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranch) {
+  const OutcomeCase& c = GetParam();
   FakePlatform fake;
-  fake.files[Fold("C:\\WINDOWS\\sxcas.reg")] = {'o', 'l', 'd'};
-  fake.Fail(GetParam().op, GetParam().argument);
+  fake.profiles_directory = "C:\\Users";
+  fake.files[Fold("C:\\WINDOWS\\svcas.reg")] = {'o', 'l', 'd'};
+  c.setup(fake);
   frmVeltrik form(fake);
   form.Form_Load();
   form.cmdStart_Click();
-  // Without the system directory the work folder is "\", so the old file in
-  // C:\WINDOWS is not the repair's; a failed removal leaves its file.
-  const std::string op = GetParam().op;
-  const bool keeps_files = op == "RemoveFile" || op == "GetSystemDirectoryA";
-  EXPECT_EQ(LeavesNoWorkFiles(fake), !keeps_files);
-  const auto launches = fake.Only("launch ");
-  ASSERT_FALSE(launches.empty());
-  EXPECT_EQ(launches.back(), kRestart);
-  EXPECT_EQ(fake.Only(kRestart).size(), 1u);
-  EXPECT_EQ(fake.caption, "Restarting...");
+  EXPECT_EQ(MissingEntries(fake) == 0, c.repaired);
+  std::vector<std::string> restarts;
+  for (const std::string& line : fake.log) {
+    if (line == kRestart || line == "restart-system") restarts.push_back(line);
+  }
+  EXPECT_EQ(restarts, c.restarts);
+  EXPECT_TRUE(LeavesNoWorkFiles(fake));
   EXPECT_EQ(fake.shell_objects_alive, 0);
+  EXPECT_THAT(fake.enabled, Each(::testing::Pair(::testing::_, true)));
+  const auto boxes = fake.Only("msgbox");
+  if (c.message.empty()) {
+    EXPECT_THAT(boxes, ::testing::IsEmpty());
+    EXPECT_EQ(fake.caption, "Restarting...");
+    return;
+  }
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("msgbox 48 [Veltrik v1.1.0.0] ", 0), 0u) << boxes[0];
+  for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
+  EXPECT_EQ(fake.caption, "Veltrik v1.1.0.0");
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryOperation, SingleFailureTest,
-                         ::testing::Values(FailureCase{"GetSystemDirectoryA", ""},
-                                           FailureCase{"GetProfilesDirectory", ""}, FailureCase{"CreateObject", ""},
-                                           FailureCase{"RegRead", ""}, FailureCase{"RegWrite", "HKLM"},
-                                           FailureCase{"RegWrite", "HKCU"}, FailureCase{"LaunchCommand", "regedit"},
-                                           FailureCase{"LaunchCommand", "http"}, FailureCase{"WaitForProcess", ""},
-                                           FailureCase{"LoadCustomResource", ""}, FailureCase{"WriteWholeFile", ".tmp"},
-                                           FailureCase{"WriteWholeFile", ".reg"}, FailureCase{"ReadWholeFile", ""},
-                                           FailureCase{"RemoveFile", ""}),
-                         [](const ::testing::TestParamInfo<FailureCase>& info) {
-                           std::string name = std::string(info.param.op) + "_" + info.param.argument;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name + std::to_string(info.index);
-                         });
+const std::string kRefused = "158 of 158 entries of the SafeBoot branch are missing.\r\nFirst missing key: " + kSafeBoot +
+                             "\r\nReason: system error 5";
+const std::string kAdvice = "run Veltrik as administrator";
 
-TEST(SingleFailureTest, RestartIsLaunchedEvenWhenTheImportCannotStart) {
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FixOutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"imported", [](FakePlatform&) {}, true, {kRestart}, {}},
+        OutcomeCase{"editor not startable", [](FakePlatform& f) { f.Fail("LaunchCommand", "regedit"); }, true,
+                    {kRestart}, {}},
+        OutcomeCase{"editor hijacked", [](FakePlatform& f) { f.regedit_imports = false; }, true, {kRestart}, {}},
+        OutcomeCase{".reg not writable", [](FakePlatform& f) { f.Fail("WriteWholeFile", ".reg"); }, true,
+                    {kRestart}, {}},
+        OutcomeCase{"shutdown not startable", [](FakePlatform& f) { f.Fail("LaunchCommand", "shutdown"); }, true,
+                    {"restart-system"}, {}},
+        OutcomeCase{"no way to restart",
+                    [](FakePlatform& f) {
+                      f.Fail("LaunchCommand", "shutdown");
+                      f.Fail("RestartSystem");
+                    },
+                    true, {}, {"Safe Mode is repaired", "restart the computer yourself"}},
+        OutcomeCase{"writes refused",
+                    [](FakePlatform& f) {
+                      f.regedit_imports = false;
+                      f.Fail("WriteRegistryEntry", "SafeBoot");
+                    },
+                    false, {}, {"Safe Mode was NOT repaired", kRefused, kAdvice}},
+        OutcomeCase{"template unreadable", [](FakePlatform& f) { f.Fail("LoadCustomResource"); }, false, {},
+                    {"Safe Mode was NOT repaired", "stored copy of the SafeBoot branch could not be read", kAdvice}}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) {
+      std::string name = info.param.what;
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
+
+TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) {
   FakePlatform fake;
-  fake.Fail("LaunchCommand", "regedit");
+  fake.profiles_directory = "C:\\Users";
+  fake.regedit_imports = false;
+  const auto expected = Vista7Entries();
+  for (size_t i = 0; i < expected.size(); i += 3) {  // a third survived the malware
+    if (expected[i].name) fake.keys[Fold(expected[i].key)][Fold(*expected[i].name)] = expected[i].data;
+  }
+  fake.keys[Fold(kSafeBoot)]["alternateshell"] = "evil.exe";
+  fake.keys[Fold(kSafeBoot + "\\Minimal\\AcmeGuard")][""] = "Service";
+  const size_t before = MissingEntries(fake);
   FixSafeMode(fake, "C:\\WINDOWS\\");
-  EXPECT_TRUE(fake.Only("wait").empty()) << "a launch that failed is not waited for";
-  EXPECT_TRUE(LeavesNoWorkFiles(fake));
+  EXPECT_EQ(MissingEntries(fake), 0u);
+  EXPECT_EQ(fake.keys[Fold(kSafeBoot)]["alternateshell"], "cmd.exe");
+  EXPECT_EQ(fake.keys[Fold(kSafeBoot + "\\Minimal\\AcmeGuard")][""], "Service");
+  EXPECT_EQ(fake.Only("regset").size(), before) << "only what was missing or changed is written";
 }
 
 }  // namespace

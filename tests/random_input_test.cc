@@ -6,6 +6,7 @@
 
 #include "app/browser.h"
 #include "app/form.h"
+#include "repair/branch.h"
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"
 
@@ -76,6 +77,12 @@ TEST(RandomInputTest, ConversionOfArbitraryTemplateBytes) {
     const std::string work = RandomText(rng, 64);
     const std::string text = RegTextFromWorkFile(Bytes(work.begin(), work.end()));
     EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+    // The reader takes keys only from well-formed "[...]" lines, never a deletion.
+    for (const RegistryEntry& entry : ParseRegText(raw + "\r\n" + work)) {
+      EXPECT_FALSE(entry.key.empty());
+      EXPECT_NE(entry.key[0], '-');
+      EXPECT_EQ(entry.key.find_first_of("\r\n"), std::string::npos);
+    }
   }
 }
 

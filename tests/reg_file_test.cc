@@ -1,4 +1,5 @@
 #include "repair/reg_file.h"
+#include "repair/branch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -153,6 +154,62 @@ INSTANTIATE_TEST_SUITE_P(
                     Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 'h', '\r', '\n', 'a'},
                     H + "a\r\n"},
         ConvertCase{"no descriptor: taken whole", B("h\r\nb"), H + "b\r\n"}));
+
+}  // namespace
+}  // namespace veltrik::testing
+
+namespace veltrik::testing {
+namespace {
+
+using Entries = std::vector<RegistryEntry>;
+const std::optional<std::string> kKeyOnly;
+
+struct ParseCase {
+  const char* what;
+  std::string text;
+  Entries entries;
+  friend void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class ParseRegTextTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseRegTextTest, ReadsKeysAndStringValues) {
+  const Entries got = ParseRegText(GetParam().text);
+  ASSERT_EQ(got.size(), GetParam().entries.size()) << GetParam().what;
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].key, GetParam().entries[i].key) << GetParam().what << " #" << i;
+    EXPECT_EQ(got[i].name, GetParam().entries[i].name) << GetParam().what << " #" << i;
+    EXPECT_EQ(got[i].data, GetParam().entries[i].data) << GetParam().what << " #" << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParseRegTextTest,
+    ::testing::Values(
+        ParseCase{"default value", "h\r\n\r\n[K\\A]\r\n@=\"Service\"\r\n", {{"K\\A", "", "Service"}}},
+        ParseCase{"key without values", "[K]\r\n\r\n[K\\B]\r\n@=\"x\"\r\n", {{"K", kKeyOnly, ""}, {"K\\B", "", "x"}}},
+        ParseCase{"escapes", "[K]\n\"a\\\"b\"=\"c\\\\d\\\"\"\n", {{"K", "a\"b", "c\\d\""}}},
+        ParseCase{"two values of one key", "[K]\r\n\"A\"=\"1\"\r\n@=\"2\"", {{"K", "A", "1"}, {"K", "", "2"}}},
+        ParseCase{"other value kinds and broken lines are skipped",
+                  "[K]\r\n\"d\"=dword:00000001\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n",
+                  {{"K", kKeyOnly, ""}}},
+        ParseCase{"deletions and values before any key are ignored", "@=\"x\"\r\n[-K]\r\n@=\"y\"\r\n", {}},
+        ParseCase{"empty brackets", "[]\r\n@=\"x\"", {}}));
+
+TEST(ExpectedEntriesTest, EveryKeyAndValueOfEachTemplate) {
+  FakePlatform fake;
+  const std::string root = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
+  for (auto [id, count] : {std::pair{105, 1 + 2 + 42 + 82}, std::pair{106, 1 + 2 + 52 + 103}}) {
+    const Entries entries = ExpectedEntries(fake, id);
+    ASSERT_EQ(entries.size(), static_cast<size_t>(count)) << id;
+    EXPECT_EQ(entries[0].key, root);
+    EXPECT_EQ(entries[0].name, "AlternateShell");
+    EXPECT_EQ(entries[0].data, "cmd.exe");
+    EXPECT_EQ(entries[1].key, root + "\\Minimal");
+    EXPECT_EQ(entries[1].name, kKeyOnly);
+    EXPECT_EQ(entries.back().data, id == 105 ? "Human Interface Devices" : "SecurityDevices");
+  }
+}
 
 }  // namespace
 }  // namespace veltrik::testing

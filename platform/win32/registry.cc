@@ -41,6 +41,9 @@ bool Parse(std::string_view path, RegPath& out) {
   return true;
 }
 
+// "HKEY_LOCAL_MACHINE\A\B" -> HKLM, "A\B": the whole path after the hive is the key.
+bool ParseKey(const std::string& key, RegPath& out) { return Parse(key + "\\", out) && !out.key.empty(); }
+
 class RegistryShell : public ShellObject {
  public:
   bool RegRead(std::string_view path, std::string& value) override {
@@ -65,31 +68,65 @@ class RegistryShell : public ShellObject {
   }
 };
 
+// Reads a value of an open key as text; `type` receives its type.
+LSTATUS QueryText(HKEY key, const std::wstring& name, DWORD& type, std::wstring& value) {
+  DWORD size = 0;
+  LSTATUS status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
+  std::vector<wchar_t> buffer;
+  // The value may grow between the two calls; ask again while it does.
+  for (int attempt = 0; attempt < 4 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
+    buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+    status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    if (status == ERROR_SUCCESS) {
+      std::wstring text(buffer.data(), got / sizeof(wchar_t));  // stored strings need not end in NUL
+      value = text.substr(0, text.find(L'\0'));
+      return status;
+    }
+    size = got;
+  }
+  return status;
+}
+
 }  // namespace
 
 bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& value) {
   ScopedKey k;
   if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView, k.receive()) != ERROR_SUCCESS) return false;
   DWORD type = 0;
-  DWORD size = 0;
-  LSTATUS status = ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, nullptr, &size);
-  std::vector<wchar_t> buffer;
-  // The value may grow between the two calls; ask again while it does.
-  for (int attempt = 0; attempt < 4 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
-    buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-    status = ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
-    if (status == ERROR_SUCCESS) {
-      if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-      std::wstring text(buffer.data(), got / sizeof(wchar_t));  // stored strings need not end in NUL
-      value = text.substr(0, text.find(L'\0'));
-      return true;
-    }
-    size = got;
-  }
-  return false;
+  std::wstring text;
+  if (QueryText(k.get(), name, type, text) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  value = text;
+  return true;
 }
 
 std::unique_ptr<ShellObject> MakeRegistryShell() { return std::make_unique<RegistryShell>(); }
+
+LSTATUS ReadEntry(const RegistryEntry& entry, std::string& data) {
+  RegPath p;
+  if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
+  ScopedKey key;
+  LSTATUS status = ::RegOpenKeyExW(p.root, p.key.c_str(), 0, KEY_QUERY_VALUE | kView, key.receive());
+  if (status != ERROR_SUCCESS || !entry.name) return status;
+  DWORD type = 0;
+  std::wstring text;
+  status = QueryText(key.get(), Wide(*entry.name), type, text);
+  if (status != ERROR_SUCCESS) return status;
+  if (type != REG_SZ) return ERROR_INVALID_DATA;
+  data = Utf8(text);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WriteEntry(const RegistryEntry& entry) {
+  RegPath p;
+  if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
+  ScopedKey key;
+  LSTATUS status = ::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_SET_VALUE | kView, nullptr, key.receive(), nullptr);
+  if (status != ERROR_SUCCESS || !entry.name) return status;
+  const std::wstring data = Wide(entry.data);
+  return ::RegSetValueExW(key.get(), Wide(*entry.name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
 
 }  // namespace veltrik::win32

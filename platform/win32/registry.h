@@ -17,4 +17,8 @@ bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& nam
 
 std::unique_ptr<ShellObject> MakeRegistryShell();
 
+// The branch check's registry access; status codes as the API returns them.
+LSTATUS ReadEntry(const RegistryEntry& entry, std::string& data);
+LSTATUS WriteEntry(const RegistryEntry& entry);
+
 }  // namespace veltrik::win32

@@ -219,6 +219,40 @@ void Win32Platform::EndProgram() {
   ::PostQuitMessage(0);
 }
 
+std::int32_t Win32Platform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
+  return ReadEntry(entry, data);
+}
+
+std::int32_t Win32Platform::WriteRegistryEntry(const RegistryEntry& entry) { return WriteEntry(entry); }
+
+std::string Win32Platform::ErrorText(std::int32_t status) {
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n ? std::wstring(text, n) : std::wstring();
+  if (text) ::LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  return Utf8(message) + " (" + std::to_string(status) + ")";
+}
+
+bool Win32Platform::RestartSystem() {
+  // A forced restart needs the shutdown privilege enabled in our own token.
+  ScopedHandle token;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) {
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (::LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+      ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+  }
+  constexpr DWORD kPlannedOther = 0x80000000;  // SHTDN_REASON_FLAG_PLANNED, major and minor "other"
+  return ::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, kPlannedOther) != 0;
+}
+
 void Win32Platform::SetCaption(std::string_view text) {
   if (window_) ::SetWindowTextW(window_, Wide(text).c_str());
 }

@@ -86,12 +86,37 @@ def folder_holding_files_at_the_reg_name_is_left_alone(run):
     with run.prefix() as p:
         p.put(r"windows\svcas.reg\keep.txt", b"someone's data")
         p.launch()
-        restarts = fix_and_wait(p, "fault-folder")
-        assert_eq(len(restarts), 1, "restart launches")
+        assert_restarted_once_after_imports(fix_and_wait(p, "fault-folder"))
         with open(p.win_path(r"windows\svcas.reg\keep.txt"), "rb") as f:
             assert_eq(f.read(), b"someone's data", "folder content")
-        assert_eq(p.export(SAFEBOOT), {}, "nothing imported from a folder")
+        assert_branch(p, VISTA7)
         assert_eq(p.files_matching("windows", r"s[vx]cas\.tmp"), [], "work file left")
+
+
+@case
+def hijacked_registry_editor_still_gives_the_whole_branch(run):
+    with run.prefix() as p:
+        p.install_recorder(r"windows\regedit.exe")  # starts, does nothing, ends
+        p.overrides.append("regedit.exe=n")
+        p.launch()
+        restarts = fix_and_wait(p, "fault-hijacked-editor")
+        assert_eq(len(p.records_of("regedit.exe")), 2, "imports launched")
+        assert_restarted_once_after_imports(restarts)
+        p.overrides[-1] = "regedit.exe=b"  # the harness reads the branch with the real one
+        assert_branch(p, VISTA7)
+        assert_no_work_files(p)
+
+
+@case
+def no_shutdown_program_restarts_through_the_system(run):
+    with run.prefix() as p:
+        os.remove(p.win_path(r"windows\system32\shutdown.exe"))
+        p.launch()
+        p.click(FIX)
+        assert_true(p.wait_exit(timeout=60), "still running: the system restart did not come")
+        assert_eq(p.records_of("shutdown.exe"), [], "shutdown launches")
+        assert_branch(p, VISTA7)
+        assert_no_work_files(p)
 
 
 def browser_case(run, name_value, commands, expect, installs=()):

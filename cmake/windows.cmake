@@ -8,14 +8,19 @@ set(VELTRIK_WIN32_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN
 add_executable(veltrik WIN32
   platform/win32/main.cc
   platform/win32/main_window.cc
+  platform/win32/no_exceptions.cc
   platform/win32/registry.cc
   platform/win32/text.cc
   platform/win32/win32_platform.cc
   resources/veltrik.rc
 )
 target_compile_definitions(veltrik PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
-target_compile_options(veltrik_core PRIVATE -ffunction-sections -fdata-sections)
-target_compile_options(veltrik PRIVATE -ffunction-sections -fdata-sections)
+# Built for size: nothing here throws or catches, so neither exception
+# tables nor run-time type data are needed.
+set(VELTRIK_SIZE_OPTIONS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
+    -fno-asynchronous-unwind-tables -fno-unwind-tables)
+target_compile_options(veltrik_core PRIVATE ${VELTRIK_SIZE_OPTIONS})
+target_compile_options(veltrik PRIVATE ${VELTRIK_SIZE_OPTIONS})
 target_include_directories(veltrik PRIVATE ${PROJECT_SOURCE_DIR}/resources)
 target_link_libraries(veltrik PRIVATE veltrik_core comctl32)
 if(MINGW)
@@ -23,7 +28,7 @@ if(MINGW)
   target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
 endif()
 set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
-  "${PROJECT_SOURCE_DIR}/resources/safeboot_xp.reg;${PROJECT_SOURCE_DIR}/resources/safeboot_vista7.reg;${PROJECT_SOURCE_DIR}/resources/veltrik.manifest")
+  "${PROJECT_SOURCE_DIR}/resources/safeboot_xp.reg;${PROJECT_SOURCE_DIR}/resources/safeboot_vista7.reg;${PROJECT_SOURCE_DIR}/resources/veltrik.manifest;${PROJECT_SOURCE_DIR}/resources/background_band.bmp;${PROJECT_SOURCE_DIR}/resources/background_field.bmp")
 
 # The end-to-end tests' stand-in for the programs veltrik.exe starts.
 add_executable(recorder WIN32 tests/e2e/recorder.cc)

@@ -23,6 +23,8 @@ emblem() {  # size file
 emblem 48 "$tmp/emblem48.png"
 emblem 64 "$tmp/emblem64.png"
 
+band=61  # rows of the title band and its yellow rule
+
 # Background, 385 x 335: title band, light field, the maker's name bottom right.
 convert -size 385x335 xc:'#e4e6ea' \
   \( -size 385x58 gradient:'#0f2447-#24508f' \) -geometry +0+0 -composite \
@@ -33,7 +35,14 @@ convert -size 385x335 xc:'#e4e6ea' \
   -fill '#f5f6f8' -stroke '#c3c8d0' -draw "roundrectangle 8,252 364,298 6,6" -stroke none \
   -fill '#c3c8d0' -draw "line 216,300 364,300" \
   -font "$serif_bold" -pointsize 12 -fill '#1f4e9c' -annotate +232+321 'Morvane Software' \
-  -type TrueColor BMP3:"$out/background.bmp"
+  -type TrueColor BMP3:"$tmp/background.bmp"
+
+# Stored small, in forms GDI has decoded since XP: the title band (over a
+# thousand colours) as it is, the field below it (under 256) palettised and
+# run-length encoded. Both are exact; the window puts them together.
+convert "$tmp/background.bmp[385x${band}+0+0]" +repage -type TrueColor BMP3:"$out/background_band.bmp"
+convert "$tmp/background.bmp[385x$((335 - band))+0+$band]" +repage +dither -type Palette -compress RLE \
+  BMP3:"$out/background_field.bmp"
 
 # Buttons, 90 x 25: blue rounded bar, yellow arrow, white capitals.
 for word in FIX ABOUT EXIT; do
@@ -44,7 +53,7 @@ for word in FIX ABOUT EXIT; do
     -fill none -stroke '#0f2f66' -strokewidth 1 -draw "roundrectangle 0,0 89,24 7,7" -stroke none \
     -fill '#ffd23a' -stroke '#8a6a00' -strokewidth 1 -draw "polygon 9,7 17,12 9,18" -stroke none \
     -font "$sans_bold" -pointsize 11 -fill white -gravity center -annotate +6+0 "$word" \
-    -type TrueColor BMP3:"$out/button_$lower.bmp"
+    +dither -type Palette -compress RLE BMP3:"$out/button_$lower.bmp"
 done
 
 # Icon: 64 x 64, 256 colours.

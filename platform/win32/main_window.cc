@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <initializer_list>
+
 #include "platform/win32/text.h"
 #include "resources/resource.h"
 
@@ -15,6 +18,7 @@ constexpr int kFirstItemId = 100;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr COLORREF kBlueText = RGB(0, 0, 192);
 constexpr DWORD kRopDpo = 0x00FA0089;  // destination OR pattern
+constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, sent from Windows 8.1 on
 
 int IndexOf(Item item) {
   for (size_t i = 0; i < kLayout.size(); ++i) {
@@ -46,6 +50,51 @@ std::wstring SerifFace() {
   }
   ::ReleaseDC(nullptr, screen);
   return face;
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP bm = {};
+  ::GetObjectW(bitmap, sizeof bm, &bm);
+  return {bm.bmWidth, bm.bmHeight};
+}
+
+// The pictures `parts`, one below the other, in one bitmap at `dpi`. At 96
+// DPI the pixels are copied as they are; above, the system's halftone
+// filter scales them.
+ScopedBitmap Compose(std::initializer_list<HBITMAP> parts, int dpi) {
+  SIZE total = {};
+  for (HBITMAP part : parts) {
+    const SIZE s = BitmapSize(part);
+    total.cx = std::max(total.cx, s.cx);
+    total.cy += s.cy;
+  }
+  HDC screen = ::GetDC(nullptr);
+  ScopedBitmap out(::CreateCompatibleBitmap(screen, ::MulDiv(total.cx, dpi, 96), ::MulDiv(total.cy, dpi, 96)));
+  HDC from = ::CreateCompatibleDC(screen);
+  HDC to = ::CreateCompatibleDC(screen);
+  ::ReleaseDC(nullptr, screen);
+  HGDIOBJ old_to = ::SelectObject(to, out.get());
+  HGDIOBJ old_from = ::GetCurrentObject(from, OBJ_BITMAP);
+  ::SetStretchBltMode(to, HALFTONE);
+  ::SetBrushOrgEx(to, 0, 0, nullptr);
+  int y = 0;
+  for (HBITMAP part : parts) {
+    const SIZE s = BitmapSize(part);
+    ::SelectObject(from, part);
+    const int top = ::MulDiv(y, dpi, 96);
+    if (dpi == 96) {
+      ::BitBlt(to, 0, top, s.cx, s.cy, from, 0, 0, SRCCOPY);
+    } else {
+      ::StretchBlt(to, 0, top, ::MulDiv(s.cx, dpi, 96), ::MulDiv(y + s.cy, dpi, 96) - top, from, 0, 0, s.cx, s.cy,
+                   SRCCOPY);
+    }
+    y += s.cy;
+  }
+  ::SelectObject(from, old_from);
+  ::SelectObject(to, old_to);
+  ::DeleteDC(from);
+  ::DeleteDC(to);
+  return out;
 }
 
 }  // namespace
@@ -108,6 +157,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT: OnPaint(); return 0;
     case WM_ERASEBKGND: return 1;  // the background picture covers the client area
     case WM_SIZE: OnSize(wparam); return 0;
+    case kWmDpiChanged: OnDpiChanged(HIWORD(wparam), reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
@@ -133,12 +183,11 @@ HFONT MainWindow::LabelFont(bool bold) {
 }
 
 bool MainWindow::OnCreate() {
-  background_.reset(static_cast<HBITMAP>(
-      ::LoadImageW(instance_, MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  const int pictures[] = {IDB_BUTTON_FIX, IDB_BUTTON_ABOUT, IDB_BUTTON_EXIT};
-  for (size_t i = 0; i < buttons_.size(); ++i) {
-    buttons_[i].reset(static_cast<HBITMAP>(
-        ::LoadImageW(instance_, MAKEINTRESOURCEW(pictures[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  // Loaded as device bitmaps: GDI decodes the run-length encoded ones.
+  const int pictures[] = {IDB_BACKGROUND_BAND, IDB_BACKGROUND_FIELD, IDB_BUTTON_FIX, IDB_BUTTON_ABOUT, IDB_BUTTON_EXIT};
+  for (size_t i = 0; i < stored_.size(); ++i) {
+    stored_[i].reset(static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(pictures[i]), IMAGE_BITMAP, 0, 0, 0)));
+    if (!stored_[i]) return false;
   }
   const WORD checker[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
   dim_pattern_.reset(::CreateBitmap(8, 8, 1, 1, checker));
@@ -153,16 +202,7 @@ bool MainWindow::OnCreate() {
     item.owner = this;
     item.layout = &layout;
     item.text = Wide(layout.text);
-    switch (layout.item) {
-      case Item::kCmdStart: item.picture = buttons_[0].get(); break;
-      case Item::kCmdAbout: item.picture = buttons_[1].get(); break;
-      case Item::kCmdExit: item.picture = buttons_[2].get(); break;
-      default: break;
-    }
-    if (layout.kind == ItemKind::kLabel) item.font = LabelFont(layout.bold);
-    // Pictures keep their own size; the layout gives where they stand.
-    item.hwnd = ::CreateWindowExW(0, kItemClass, nullptr, WS_CHILD | WS_VISIBLE, Px(layout.left), Px(layout.top),
-                                  Px(layout.width), Px(layout.height), hwnd_,
+    item.hwnd = ::CreateWindowExW(0, kItemClass, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstItemId + i)), instance_, &item);
     if (!item.hwnd) return false;
     if (layout.kind != ItemKind::kLabel && tooltip_) {
@@ -175,10 +215,39 @@ bool MainWindow::OnCreate() {
       ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
   }
+  ApplyDpi(dpi_);
   platform_.Attach(hwnd_, items_[IndexOf(Item::kCmdStart)].hwnd, items_[IndexOf(Item::kCmdAbout)].hwnd,
                    items_[IndexOf(Item::kCmdExit)].hwnd);
   form_.Form_Load();
   return true;
+}
+
+void MainWindow::ApplyDpi(int dpi) {
+  dpi_ = dpi;
+  background_ = Compose({stored_[0].get(), stored_[1].get()}, dpi);
+  for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i] = Compose({stored_[2 + i].get()}, dpi);
+  bold_font_.reset();
+  regular_font_.reset();
+  for (ItemState& item : items_) {
+    const LayoutItem& layout = *item.layout;
+    switch (layout.item) {
+      case Item::kCmdStart: item.picture = buttons_[0].get(); break;
+      case Item::kCmdAbout: item.picture = buttons_[1].get(); break;
+      case Item::kCmdExit: item.picture = buttons_[2].get(); break;
+      default: break;
+    }
+    if (layout.kind == ItemKind::kLabel) item.font = LabelFont(layout.bold);
+    ::MoveWindow(item.hwnd, Px(layout.left), Px(layout.top), Px(layout.width), Px(layout.height), TRUE);
+  }
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
+  ApplyDpi(dpi);
+  // The system's suggestion keeps the window where it was, at the new scale.
+  outer_ = {suggested->right - suggested->left, suggested->bottom - suggested->top};
+  ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, outer_.cx, outer_.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void MainWindow::OnPaint() {

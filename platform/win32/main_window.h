@@ -40,6 +40,9 @@ class MainWindow {
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
+  void OnDpiChanged(int dpi, const RECT* suggested);
+  // Scales the pictures, fonts and controls to `dpi`.
+  void ApplyDpi(int dpi);
   void OnPaint();
   void OnSize(WPARAM kind);
   void OnClose();
@@ -55,6 +58,9 @@ class MainWindow {
   SIZE outer_ = {};
   Win32Platform platform_;
   frmVeltrik form_{platform_};
+  // The pictures as stored (title band, field, FIX, ABOUT, EXIT), and as
+  // drawn at the window's DPI.
+  std::array<ScopedBitmap, 5> stored_;
   ScopedBitmap background_;
   std::array<ScopedBitmap, 3> buttons_;
   ScopedFont bold_font_, regular_font_;

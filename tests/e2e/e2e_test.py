@@ -5,6 +5,8 @@ real registry and the real regedit import.
 Usage: e2e_test.py BUILD_DIR [case ...]
 """
 import os
+import re
+import subprocess
 import sys
 import time
 import traceback
@@ -13,7 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import (BROWSER, CASES, DOWNLOAD, HOST, VISTA7, XP, XP_PROFILES, assert_branch,  # noqa: E402
                     assert_eq, assert_no_work_files, assert_policy_cleared, assert_restarted_once_after_imports,
                     assert_true, case, fix_and_wait, reg)
-from wine_harness import ABOUT, EXIT, FIX, MAKER_NAME, POLICY, ROOT, SAFEBOOT, TITLE, Run  # noqa: E402
+from wine_harness import ABOUT, CLIENT, EXIT, FIX, MAKER_NAME, POLICY, ROOT, SAFEBOOT, TITLE, Run  # noqa: E402
 
 # --- start, links, About, exit ----------------------------------------------------
 
@@ -67,6 +69,44 @@ def window_snaps_back_to_its_size(run):
             time.sleep(1)
             assert_eq(p.window_crop(p.window).split("+")[0], size, "size after resizing to %dx%d" % (width, height))
         assert_true(p.alive(), "still running")
+
+
+def magick(*args):
+    out = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False)
+    return out.stdout.decode()
+
+
+def black_share(png):
+    """The share of the picture that is black or nearly so."""
+    return float(magick("convert", png, "-fuzz", "6%", "-fill", "white", "+opaque", "black", "-format",
+                        "%[fx:1-mean]", "info:"))
+
+
+@case
+def window_scales_with_the_display(run):
+    """At 125, 150 and 200 percent the window is the 96-DPI window, larger."""
+    with run.prefix() as p:
+        shots = {}
+        for dpi in (96, 120, 144, 192):
+            p.import_reg(reg('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' % dpi))
+            p.stop()
+            p.launch()
+            client = p.client_size()
+            expected = tuple(round(n * dpi / 96) for n in CLIENT)
+            assert_true(all(abs(a - b) <= 2 for a, b in zip(client, expected)),
+                        "client area at %d DPI: %r, expected about %r" % (dpi, client, expected))
+            shots[dpi] = p.client_screenshot("scale-%d" % dpi, client)
+        base_black = black_share(shots[96])
+        for dpi in (120, 144, 192):
+            # Softened, so that text drawn at another size does not count as a difference.
+            small, base = shots[dpi][:-4] + "-at-96.png", shots[96][:-4] + "-soft.png"
+            magick("convert", shots[dpi], "-resize", "%dx%d!" % CLIENT, "-blur", "0x2", small)
+            magick("convert", shots[96], "-blur", "0x2", base)
+            rmse = float(re.search(r"\(([0-9.e-]+)\)", magick("compare", "-metric", "RMSE", small, base,
+                                                                "null:")).group(1))
+            assert_true(rmse < 0.08, "at %d DPI the window differs from 96 DPI: RMSE %.3f" % (dpi, rmse))
+            black = black_share(shots[dpi])
+            assert_true(black < base_black + 0.01, "black blocks at %d DPI: %.1f%% black" % (dpi, 100 * black))
 
 
 @case

@@ -1,13 +1,22 @@
-// Resizes the Veltrik window from another process, as dragging its border
-// would: resize_window.exe WIDTH HEIGHT
+// Works on the Veltrik window from another process:
+//   resize_window.exe WIDTH HEIGHT  resizes it, as dragging its border would;
+//   resize_window.exe FILE          writes its client area's size to FILE.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (__argc < 3) return 2;
   HWND window = ::FindWindowW(L"frmVeltrik", nullptr);
-  if (!window) return 1;
+  if (!window || __argc < 2) return 1;
+  if (__argc == 2) {
+    RECT client;
+    ::GetClientRect(window, &client);
+    FILE* out = std::fopen(__argv[1], "w");
+    if (!out) return 1;
+    std::fprintf(out, "%ld %ld\n", client.right, client.bottom);
+    return std::fclose(out) == 0 ? 0 : 1;
+  }
   ::SetWindowPos(window, nullptr, 0, 0, std::atoi(__argv[1]), std::atoi(__argv[2]),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   return 0;

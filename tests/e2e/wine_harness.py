@@ -158,11 +158,28 @@ class Prefix:
             time.sleep(0.2)
         raise AssertionError("no window %r within %ds" % (name_regex, timeout))
 
-    def client_origin(self, window):
+    def client_origin(self, window, client=CLIENT):
         geometry = self.xdo("getwindowgeometry", window)
         w, h = map(int, re.search(r"Geometry: (\d+)x(\d+)", geometry).groups())
-        border = (w - CLIENT[0]) // 2
-        return border, h - CLIENT[1] - border
+        border = (w - client[0]) // 2
+        return border, h - client[1] - border
+
+    def client_size(self):
+        """The client area of the program's window, as Windows reports it."""
+        self.wine(os.path.join(self.build, "resize_window.exe"), r"C:\client.txt")
+        with open(self.win_path("client.txt")) as f:
+            return tuple(map(int, f.read().split()))
+
+    def client_screenshot(self, name, client):
+        """A screenshot of the client area alone; returns its path."""
+        ox, oy = self.client_origin(self.window, client)
+        x, y = map(int, re.search(r"Position: (-?\d+),(-?\d+)",
+                                  self.xdo("getwindowgeometry", self.window)).groups())
+        path = os.path.join(ROOT, "build", "e2e-screenshots", name + ".png")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (client[0], client[1], x + ox, y + oy),
+                        "+repage", path], env=self.env(), stderr=subprocess.DEVNULL, timeout=30, check=False)
+        return path
 
     def click(self, point, window=None):
         window = window or self.window

@@ -77,6 +77,13 @@ sys.exit(1 if missing else 0)
 PY
 }
 
+# One download of at most 320 KiB.
+within_budget() {
+  local size
+  size=$(stat -c %s "$1")
+  [ "$size" -le $((320 * 1024)) ] || { echo "  $size bytes"; return 1; }
+}
+
 for arch in x64 x86; do
   exe=${!arch}
   objdump=x86_64-w64-mingw32-objdump
@@ -88,6 +95,7 @@ for arch in x64 x86; do
   check "$arch carries the manifest" has_manifest "$exe"
   check "$arch carries the version texts" has_version_texts "$exe"
   check "$arch carries both templates" has_templates "$exe"
+  check "$arch is at most 320 KiB" within_budget "$exe"
 done
 check "x86 imports only what XP SP3 has" xp_imports_only
 echo "static: $passed passed, $failed failed"

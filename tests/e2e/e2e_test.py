@@ -96,6 +96,13 @@ def window_scales_with_the_display(run):
             assert_true(all(abs(a - b) <= 2 for a, b in zip(client, expected)),
                         "client area at %d DPI: %r, expected about %r" % (dpi, client, expected))
             shots[dpi] = p.client_screenshot("scale-%d" % dpi, client)
+            # The hotspot and the buttons are where the picture shows them.
+            scaled = lambda point: tuple(n * dpi // 96 for n in point)  # noqa: E731
+            p.click(scaled(MAKER_NAME), client=client)
+            home = p.wait_record("browser.exe", count=2 * len(shots))[-1]
+            assert_eq((home["show"], home["command"]), (3, BROWSER + " " + HOST), "hotspot at %d DPI" % dpi)
+            p.click(scaled(EXIT), client=client)
+            assert_true(p.wait_exit(), "still running after EXIT at %d DPI" % dpi)
         base_black = black_share(shots[96])
         for dpi in (120, 144, 192):
             # Softened, so that text drawn at another size does not count as a difference.

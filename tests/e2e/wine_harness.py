@@ -181,9 +181,9 @@ class Prefix:
                         "+repage", path], env=self.env(), stderr=subprocess.DEVNULL, timeout=30, check=False)
         return path
 
-    def click(self, point, window=None):
+    def click(self, point, window=None, client=CLIENT):
         window = window or self.window
-        ox, oy = self.client_origin(window)
+        ox, oy = self.client_origin(window, client)
         self.xdo("mousemove", "--window", window, ox + point[0], oy + point[1])
         time.sleep(0.2)
         self.xdo("click", 1)

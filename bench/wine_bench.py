@@ -11,7 +11,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from wine_harness import FIX, TITLE, Run  # noqa: E402
+from wine_harness import FIX, SAFEBOOT, TITLE, Run  # noqa: E402
 
 ROUNDS = int(os.environ.get("VELTRIK_BENCH_ROUNDS", "5"))
 X64 = os.path.join(ROOT, "build", "windows-x64")
@@ -56,11 +56,13 @@ def fix_to_restart(p):
     return time.time() - start
 
 
-def two_bare_imports(p):
-    start = time.time()
-    for _ in range(2):
-        p.wine("regedit", "-s", r"C:\windows\svcas.reg")
-    return time.time() - start
+def import_floor(p):
+    """Two imports and the restart, started and waited for from inside the
+    prefix as veltrik.exe starts them; the time the floor program measured."""
+    p.put(r"windows\svcas.reg", reg_text_of_template())
+    p.wine(os.path.join(X64, "import_floor.exe"), r"C:\windows\svcas.reg", r"C:\floor.txt")
+    with open(p.win_path("floor.txt")) as f:
+        return float(f.read()) / 1000
 
 
 def reg_text_of_template():
@@ -97,22 +99,28 @@ def main():
                 ours.append(start_to_window(p, os.path.join(X64, "veltrik.exe"), TITLE))
             rows.append(("Start to window", statistics.median(ours), statistics.median(floor), 1.2))
 
-            p.launch()
-            fixes, bare = [], []
-            p.put(r"windows\svcas.reg", reg_text_of_template())
-            two_bare_imports(p)
-            for _ in range(ROUNDS):
-                p.put(r"windows\svcas.reg", reg_text_of_template())
-                bare.append(two_bare_imports(p))
-                fixes.append(fix_to_restart(p))
-            rows.append(("FIX to restart", statistics.median(fixes), statistics.median(bare), 1.1))
+            for hijacked in (False, True):
+                if hijacked:  # a do-nothing editor: the whole branch goes in through the API
+                    p.stop()
+                    p.install_recorder(r"windows\regedit.exe")
+                    p.overrides.append("regedit.exe=n")
+                p.launch()
+                import_floor(p)
+                fixes, floors = [], []
+                for _ in range(ROUNDS):
+                    p.wine("reg", "delete", SAFEBOOT, "/f")
+                    floors.append(import_floor(p))
+                    fixes.append(fix_to_restart(p))
+                name = "FIX to restart, editor hijacked" if hijacked else "FIX to restart"
+                rows.append((name, statistics.median(fixes), statistics.median(floors), None if hijacked else 1.1))
 
     print("| measure | veltrik | floor | ratio | target |")
     print("| --- | --- | --- | --- | --- |")
     for name, ours, floor, target in rows:
         ratio = ours / floor
-        print("| %s | %.0f ms | %.0f ms | %.2f× | ≤ %.1f× %s |" % (name, ours * 1000, floor * 1000, ratio, target,
-                                                               "met" if ratio <= target else "missed"))
+        goal = "≤ %.1f× %s" % (target, "met" if ratio <= target else "missed") if target else "+%.0f ms" % (
+            (ours - floor) * 1000)
+        print("| %s | %.0f ms | %.0f ms | %.2f× | %s |" % (name, ours * 1000, floor * 1000, ratio, goal))
     print()
     print("| core, against the recording fake | time |")
     print("| --- | --- |")
@@ -125,8 +133,11 @@ def main():
         exe = os.path.join(folder, "veltrik.exe")
         print("| %s | %d | %s |" % (label, os.path.getsize(exe), ", ".join(imports(exe))))
     print()
-    print("Median of %d alternated rounds; floors: a Win32 program that only opens a window, and two bare "
-          "`regedit -s` imports of the same .reg file in the same prefix." % ROUNDS)
+    print("Median of %d alternated rounds. Floors: a Win32 program that only opens a window; and a Win32 program "
+          "inside the same prefix that starts the two `regedit -s` imports of the same .reg file as veltrik.exe "
+          "does, waits for each, then starts the restart stand-in and waits for it. With the editor hijacked "
+          "(a do-nothing stand-in), veltrik.exe writes all 158 entries through the registry API; the "
+          "difference to the floor is the .reg file, the read-back and that completion." % ROUNDS)
 
 
 if __name__ == "__main__":

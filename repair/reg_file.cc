@@ -92,8 +92,9 @@ bool BuildRegFile(Platform& platform, int template_id, const std::string& work_d
 
   Bytes data;
   if (!platform.LoadCustomResource(template_id, data)) {
-    // Without the template there is nothing to import; an older .reg must not be.
+    // Without the template there is nothing to import; older files must not be.
     platform.RemoveFile(reg_path);
+    platform.RemoveFile(work_path);
     return false;
   }
   const Bytes image = ByteArrayImage(data);

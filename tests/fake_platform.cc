@@ -22,20 +22,17 @@ class FakeShell : public ShellObject {
   ~FakeShell() override { --p_.shell_objects_alive; }
 
   bool RegRead(std::string_view path, std::string& value) override {
-    if (p_.Fails("RegRead", path)) return false;
     auto it = p_.registry.find(Fold(path));
-    if (it == p_.registry.end()) return false;
+    if (p_.Fails("RegRead", path) || it == p_.registry.end()) return false;
     value = it->second;
     return true;
   }
 
   bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
-    if (p_.Fails("RegWrite", path)) {
-      p_.log.push_back("regwrite-failed " + std::string(path));
-      return false;
-    }
-    p_.registry[Fold(path)] = std::to_string(value) + " " + std::string(type);
-    p_.log.push_back("regwrite " + std::string(path) + "=" + std::to_string(value) + " " + std::string(type));
+    if (p_.Fails("RegWrite", path)) return false;
+    const std::string text = std::to_string(value) + " " + std::string(type);
+    p_.registry[Fold(path)] = text;
+    p_.log.push_back("regwrite " + std::string(path) + "=" + text);
     return true;
   }
 
@@ -43,23 +40,12 @@ class FakeShell : public ShellObject {
   FakePlatform& p_;
 };
 
-std::string DirOf(const std::string& folded_path) {
-  const auto slash = folded_path.rfind('\\');
-  return slash == std::string::npos ? "" : folded_path.substr(0, slash + 1);
-}
-
 }  // namespace
 
-FakePlatform::FakePlatform() {
-  resources[105] = kEmbeddedTemplate105;
-  resources[106] = kEmbeddedTemplate106;
-}
-
 bool FakePlatform::Fails(const std::string& op, std::string_view argument) const {
-  for (const auto& [name, needle] : failures_) {
-    if (name == op && Fold(argument).find(Fold(needle)) != std::string::npos) return true;
-  }
-  return false;
+  return std::any_of(failures_.begin(), failures_.end(), [&](const auto& f) {
+    return f.first == op && Fold(argument).find(Fold(f.second)) != std::string::npos;
+  });
 }
 
 std::vector<std::string> FakePlatform::Only(const std::string& prefix) const {
@@ -68,8 +54,6 @@ std::vector<std::string> FakePlatform::Only(const std::string& prefix) const {
                [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
   return out;
 }
-
-bool FakePlatform::HasFile(const std::string& path) const { return files.count(Fold(path)) != 0; }
 
 std::string FakePlatform::FileText(const std::string& path) const {
   auto it = files.find(Fold(path));
@@ -85,7 +69,7 @@ std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size
 }
 
 bool FakePlatform::GetProfilesDirectory(std::string& path) {
-  if (!has_profiles_directory || Fails("GetProfilesDirectory", "")) return false;
+  if (Fails("GetProfilesDirectory", "")) return false;
   path = profiles_directory;
   return true;
 }
@@ -96,13 +80,10 @@ std::unique_ptr<ShellObject> FakePlatform::CreateObject(std::string_view prog_id
 }
 
 std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_line, WindowStyle style) {
-  if (Fails("LaunchCommand", command_line) || command_line.empty()) {
-    log.push_back("launch-failed " + std::string(command_line));
-    return std::nullopt;
-  }
+  if (Fails("LaunchCommand", command_line) || command_line.empty()) return std::nullopt;
   log.push_back("launch " + std::to_string(static_cast<int>(style)) + " " + std::string(command_line));
   const std::string_view importer = "regedit -s ";
-  if (regedit_imports && command_line.substr(0, importer.size()) == importer) {
+  if (regedit_imports && command_line.rfind(importer, 0) == 0) {
     std::string path(command_line.substr(importer.size()));
     if (path.size() > 1 && path.front() == '"') path = path.substr(1, path.size() - 2);
     for (const RegistryEntry& entry : ParseRegText(FileText(path))) {
@@ -114,10 +95,8 @@ std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_li
 }
 
 bool FakePlatform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
-  captions_seen_by_events.push_back(caption);
-  if (on_events) on_events();
-  const bool ends = imports_end && !Fails("WaitForProcess", "");
-  log.push_back("wait " + std::to_string(process) + " " + std::to_string(timeout_ms) + (ends ? " ended" : " timeout"));
+  const bool ends = !Fails("WaitForProcess", "");
+  Events("wait " + std::to_string(process) + " " + std::to_string(timeout_ms) + (ends ? " ended" : " timeout"));
   return ends;
 }
 
@@ -130,12 +109,10 @@ bool FakePlatform::LoadCustomResource(int id, Bytes& data) {
 
 bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
   const std::string key = Fold(path);
-  if (Fails("WriteWholeFile", path) || !writable_dirs.count(DirOf(key))) {
-    log.push_back("write-failed " + std::string(path));
+  if (Fails("WriteWholeFile", path) || key.rfind("c:\\windows\\", 0) != 0 || key.find('\\', 11) != std::string::npos) {
     return false;
   }
-  files[key] = data;
-  last_written[key] = data;
+  files[key] = last_written[key] = data;
   log.push_back("write " + std::string(path));
   return true;
 }
@@ -148,26 +125,9 @@ bool FakePlatform::ReadWholeFile(std::string_view path, Bytes& data) {
 }
 
 bool FakePlatform::RemoveFile(std::string_view path) {
-  const bool present = files.count(Fold(path)) != 0;
-  if (Fails("RemoveFile", path) || !present) return false;
-  files.erase(Fold(path));
+  if (Fails("RemoveFile", path) || !files.erase(Fold(path))) return false;
   log.push_back("delete " + std::string(path));
   return true;
-}
-
-void FakePlatform::ShowMessageBox(std::string_view text, int style, std::string_view title) {
-  log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
-}
-
-void FakePlatform::DoEvents() {
-  captions_seen_by_events.push_back(caption);
-  if (on_events) on_events();
-  log.push_back("doevents");
-}
-
-void FakePlatform::EndProgram() {
-  ended = true;
-  log.push_back("end");
 }
 
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
@@ -190,23 +150,10 @@ std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {
   return 0;
 }
 
-std::string FakePlatform::ErrorText(std::int32_t status) { return "system error " + std::to_string(status); }
-
 bool FakePlatform::RestartSystem() {
   if (Fails("RestartSystem", "")) return false;
   log.push_back("restart-system");
   return true;
-}
-
-void FakePlatform::SetCaption(std::string_view text) {
-  caption = text;
-  log.push_back("caption " + caption);
-}
-
-void FakePlatform::SetControlEnabled(Control control, bool on) {
-  enabled[control] = on;
-  static const char* const kNames[] = {"start", "about", "exit"};
-  log.push_back(std::string(on ? "enable " : "disable ") + kNames[static_cast<int>(control)]);
 }
 
 }  // namespace veltrik::testing

@@ -1,7 +1,6 @@
-// A recording stand-in for the operating system.
-//
-// It keeps an in-memory registry and file system, appends every effect to one
-// ordered log, and fails any single operation on demand.
+// A recording stand-in for the operating system: an in-memory registry and
+// file system, one ordered log of every effect, and any operation made to
+// fail on demand.
 #pragma once
 
 #include <functional>
@@ -15,51 +14,42 @@
 
 namespace veltrik::testing {
 
-extern const std::vector<std::uint8_t> kEmbeddedTemplate105;
-extern const std::vector<std::uint8_t> kEmbeddedTemplate106;
+extern const Bytes kEmbeddedTemplate105;
+extern const Bytes kEmbeddedTemplate106;
+
+std::string Fold(std::string_view s);
 
 class FakePlatform : public Platform {
  public:
-  FakePlatform();
-
-  // --- set-up -------------------------------------------------------------
+  // --- the machine ----------------------------------------------------------
   std::string system_directory = "C:\\WINDOWS\\system32";
   std::string profiles_directory = "C:\\Documents and Settings";
-  bool has_profiles_directory = true;
-  std::map<int, Bytes> resources;
-  std::map<std::string, std::string> registry;  // key: path as written, case folded
-  std::map<std::string, Bytes> files;           // key: path, case folded
-  std::set<std::string> writable_dirs = {"c:\\windows\\"};
-  bool imports_end = true;  // whether waited-for processes end
-  // The machine's keys as the registry API sees them: key -> value name ->
-  // REG_SZ data, both case folded. "regedit -s" imports into it, unless
-  // `regedit_imports` is false (a hijacked editor).
+  std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106}};
+  std::map<std::string, std::string> registry;  // the shell object's view: folded path -> value
+  // The registry API's view: folded key -> folded value name -> REG_SZ data.
+  // "regedit -s" imports into it, unless the editor is hijacked.
   std::map<std::string, std::map<std::string, std::string>> keys;
   bool regedit_imports = true;
+  std::map<std::string, Bytes> files;  // folded path -> bytes; only C:\WINDOWS\ is writable
 
-  // Makes operation `op` fail; with `argument`, only for calls whose first
-  // argument contains it (case-insensitive).
+  // Fails operation `op`; with `argument`, only calls whose first argument
+  // contains it (case-insensitive).
   void Fail(const std::string& op, const std::string& argument = "") { failures_.emplace(op, argument); }
+  bool Fails(const std::string& op, std::string_view argument) const;
 
-  // --- what happened ------------------------------------------------------
-  // One line per effect, e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg".
-  std::vector<std::string> log;
+  // --- what happened --------------------------------------------------------
+  std::vector<std::string> log;  // e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg"
   std::vector<std::string> Only(const std::string& prefix) const;
-  std::map<Control, bool> enabled = {{Control::kStart, true}, {Control::kAbout, true}, {Control::kExit, true}};
+  std::map<Control, bool> enabled;
   std::string caption;
   std::map<std::string, Bytes> last_written;  // every file's last write, even if deleted since
   int shell_objects_alive = 0;
   bool ended = false;
-
-  // The caption at each DoEvents and WaitForProcess, and what those deliver,
-  // as window messages would.
-  std::vector<std::string> captions_seen_by_events;
-  std::function<void()> on_events;
-
-  bool HasFile(const std::string& path) const;
+  std::function<void()> on_events;  // what DoEvents and WaitForProcess deliver, as messages would
   std::string FileText(const std::string& path) const;
+  bool HasFile(const std::string& path) const { return files.count(Fold(path)) != 0; }
 
-  // --- Platform -----------------------------------------------------------
+  // --- Platform -------------------------------------------------------------
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   bool GetProfilesDirectory(std::string& path) override;
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
@@ -69,23 +59,35 @@ class FakePlatform : public Platform {
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
   bool ReadWholeFile(std::string_view path, Bytes& data) override;
   bool RemoveFile(std::string_view path) override;
-  void ShowMessageBox(std::string_view text, int style, std::string_view title) override;
-  void DoEvents() override;
-  void EndProgram() override;
+  void ShowMessageBox(std::string_view text, int style, std::string_view title) override {
+    log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
+  }
+  void DoEvents() override { Events("doevents"); }
+  void EndProgram() override {
+    ended = true;
+    log.push_back("end");
+  }
   std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
-  std::string ErrorText(std::int32_t status) override;
+  std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
   bool RestartSystem() override;
-  void SetCaption(std::string_view text) override;
-  void SetControlEnabled(Control control, bool enabled) override;
-
-  bool Fails(const std::string& op, std::string_view argument) const;
+  void SetCaption(std::string_view text) override {
+    caption = text;
+    log.push_back("caption " + caption);
+  }
+  void SetControlEnabled(Control control, bool on) override {
+    static const char* const kNames[] = {"start", "about", "exit"};
+    enabled[control] = on;
+    log.push_back((on ? "enable " : "disable ") + std::string(kNames[static_cast<int>(control)]));
+  }
 
  private:
+  void Events(const std::string& line) {
+    if (on_events) on_events();
+    log.push_back(line);
+  }
   std::set<std::pair<std::string, std::string>> failures_;
   ProcessId next_process_ = 100;
 };
-
-std::string Fold(std::string_view s);
 
 }  // namespace veltrik::testing

@@ -1,0 +1,46 @@
+// The floor for "FIX to restart": starts the two silent imports the way
+// veltrik.exe does (full path, minimised, system folder as current folder),
+// waits for each, then starts the restart command and waits for it.
+// import_floor.exe REG_FILE RESULT_FILE writes the milliseconds it took.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void RunAndWait(const std::wstring& program, const std::wstring& arguments, const wchar_t* folder) {
+  std::wstring command = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINIMIZED;
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) {
+    return;
+  }
+  ::WaitForSingleObject(info.hProcess, INFINITE);
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  if (__argc < 3) return 2;
+  wchar_t system[MAX_PATH], windows[MAX_PATH];
+  ::GetSystemDirectoryW(system, MAX_PATH);
+  ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring reg = std::wstring(L"-s ") + __wargv[1];
+  LARGE_INTEGER start, end, frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&start);
+  for (int pass = 0; pass < 2; ++pass) RunAndWait(std::wstring(windows) + L"\\regedit.exe", reg, system);
+  RunAndWait(std::wstring(system) + L"\\shutdown.exe", L"-r -f -t 0", system);
+  ::QueryPerformanceCounter(&end);
+  FILE* out = _wfopen(__wargv[2], L"w");
+  if (!out) return 1;
+  std::fprintf(out, "%.1f\n", 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+  std::fclose(out);
+  return 0;
+}

@@ -47,7 +47,7 @@ def fix_to_restart(p):
         return len(p.records_of("shutdown.exe"))
 
     before = restarts()
-    ox, oy = p.client_origin(p.window)
+    ox, oy = p.client_origin()
     p.xdo("mousemove", "--window", p.window, ox + FIX[0], oy + FIX[1])
     time.sleep(0.3)
     start = time.time()

@@ -2,7 +2,8 @@
 """Writes the two stored SafeBoot templates (105: XP, 106: Vista and 7).
 
 The entry lists are the source of truth; the files in resources/ are derived
-from them byte for byte. Run from the repository root."""
+from them byte for byte. Run from the repository root; with --check, only
+compares the stored files with what the lists give."""
 import sys
 
 ROOT = r"HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot"
@@ -69,6 +70,11 @@ def main():
         print(name, len(data), "expected", size)
         if len(data) != size:
             sys.exit("size mismatch")
+        if "--check" in sys.argv:
+            with open("resources/" + name, "rb") as f:
+                if f.read() != data:
+                    sys.exit(name + " differs from its entry lists")
+            continue
         with open("resources/" + name, "wb") as f:
             f.write(data)
 

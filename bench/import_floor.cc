@@ -16,7 +16,8 @@ void RunAndWait(const std::wstring& program, const std::wstring& arguments, cons
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWMINIMIZED;
   PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) {
+  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                        &info)) {
     return;
   }
   ::WaitForSingleObject(info.hProcess, INFINITE);

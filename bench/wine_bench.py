@@ -10,8 +10,8 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from wine_harness import FIX, SAFEBOOT, TITLE, Run  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+from wine_prefix import FIX, SAFEBOOT, TITLE, Run  # noqa: E402
 
 ROUNDS = int(os.environ.get("VELTRIK_BENCH_ROUNDS", "5"))
 X64 = os.path.join(ROOT, "build", "windows-x64")

@@ -31,7 +31,7 @@ set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/resources/safeboot_xp.reg;${PROJECT_SOURCE_DIR}/resources/safeboot_vista7.reg;${PROJECT_SOURCE_DIR}/resources/veltrik.manifest;${PROJECT_SOURCE_DIR}/resources/background_band.bmp;${PROJECT_SOURCE_DIR}/resources/background_field.bmp")
 
 # The end-to-end tests' stand-in for the programs veltrik.exe starts.
-add_executable(recorder WIN32 tests/e2e/recorder.cc)
+add_executable(recorder WIN32 tools/recorder.cc)
 target_compile_definitions(recorder PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 if(MINGW)
   target_link_options(recorder PRIVATE -static -s)

@@ -23,10 +23,10 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text);
 std::vector<RegistryEntry> ExpectedEntries(Platform& platform, int template_id);
 
 struct BranchCheck {
-  std::size_t total = 0;       // entries expected
-  std::size_t missing = 0;     // still missing or different at the end
-  std::string first_missing;   // the key of the first of those
-  std::int32_t status = 0;     // the first refusal met while completing
+  std::size_t total = 0;      // entries expected
+  std::size_t missing = 0;    // still missing or different at the end
+  std::string first_missing;  // the key of the first of those
+  std::int32_t status = 0;    // the first refusal met while completing
   bool complete() const { return total > 0 && missing == 0; }
 };
 

@@ -6,8 +6,8 @@ import os
 import shutil
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from wine_harness import FIX, ROOT, SAFEBOOT, Run  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from wine_prefix import FIX, ROOT, SAFEBOOT, Run  # noqa: E402
 
 
 def show(title, keys):

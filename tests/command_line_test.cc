@@ -29,8 +29,10 @@ TEST_P(ResolveCommandLineTest, StartsOnlyWhatItShould) {
   }
 }
 
-const std::string kSys = "C:\\WINDOWS\\system32\\", kWin = "C:\\WINDOWS\\", kFox = "C:\\Program Files\\Fox Browser\\fox";
+const std::string kSys = "C:\\WINDOWS\\system32\\", kWin = "C:\\WINDOWS\\";
+const std::string kFox = "C:\\Program Files\\Fox Browser\\fox";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, ResolveCommandLineTest,
     ::testing::Values(
@@ -52,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"" + kFox + ".exe\" http://h/"},
         LaunchCase{"a path naming no file passes unchanged", "C:\\Gone\\f.exe x", {}, "", "C:\\Gone\\f.exe x"},
         LaunchCase{"empty passes unchanged", "", {}, "", ""}));
+// clang-format on
 
 }  // namespace
 }  // namespace veltrik::testing

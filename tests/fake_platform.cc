@@ -16,16 +16,22 @@ std::string Fold(std::string_view s) {
 
 namespace {
 
+// Copies the value at `key` into `out`, if there is one.
+template <typename Map, typename Out>
+bool Lookup(const Map& map, const typename Map::key_type& key, Out& out) {
+  auto it = map.find(key);
+  if (it == map.end()) return false;
+  out = it->second;
+  return true;
+}
+
 class FakeShell : public ShellObject {
  public:
   explicit FakeShell(FakePlatform& p) : p_(p) { ++p_.shell_objects_alive; }
   ~FakeShell() override { --p_.shell_objects_alive; }
 
   bool RegRead(std::string_view path, std::string& value) override {
-    auto it = p_.registry.find(Fold(path));
-    if (p_.Fails("RegRead", path) || it == p_.registry.end()) return false;
-    value = it->second;
-    return true;
+    return !p_.Fails("RegRead", path) && Lookup(p_.registry, Fold(path), value);
   }
 
   bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
@@ -56,8 +62,9 @@ std::vector<std::string> FakePlatform::Only(const std::string& prefix) const {
 }
 
 std::string FakePlatform::FileText(const std::string& path) const {
-  auto it = files.find(Fold(path));
-  return it == files.end() ? std::string() : std::string(it->second.begin(), it->second.end());
+  Bytes bytes;
+  Lookup(files, Fold(path), bytes);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
@@ -101,10 +108,7 @@ bool FakePlatform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
 }
 
 bool FakePlatform::LoadCustomResource(int id, Bytes& data) {
-  auto it = resources.find(id);
-  if (Fails("LoadCustomResource", std::to_string(id)) || it == resources.end()) return false;
-  data = it->second;
-  return true;
+  return !Fails("LoadCustomResource", std::to_string(id)) && Lookup(resources, id, data);
 }
 
 bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
@@ -118,10 +122,7 @@ bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
 }
 
 bool FakePlatform::ReadWholeFile(std::string_view path, Bytes& data) {
-  auto it = files.find(Fold(path));
-  if (Fails("ReadWholeFile", path) || it == files.end()) return false;
-  data = it->second;
-  return true;
+  return !Fails("ReadWholeFile", path) && Lookup(files, Fold(path), data);
 }
 
 bool FakePlatform::RemoveFile(std::string_view path) {
@@ -132,13 +133,9 @@ bool FakePlatform::RemoveFile(std::string_view path) {
 
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
   constexpr std::int32_t kNotFound = 2;
-  auto key = keys.find(Fold(entry.key));
-  if (key == keys.end()) return kNotFound;
-  if (!entry.name) return 0;
-  auto value = key->second.find(Fold(*entry.name));
-  if (value == key->second.end()) return kNotFound;
-  data = value->second;
-  return 0;
+  std::map<std::string, std::string> values;
+  if (!Lookup(keys, Fold(entry.key), values)) return kNotFound;
+  return !entry.name || Lookup(values, Fold(*entry.name), data) ? 0 : kNotFound;
 }
 
 std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {

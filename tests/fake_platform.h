@@ -1,6 +1,5 @@
-// A recording stand-in for the operating system: an in-memory registry and
-// file system, one ordered log of every effect, and any operation made to
-// fail on demand.
+// A recording stand-in for the operating system: in-memory registry and files,
+// one ordered log of every effect, and any operation made to fail on demand.
 #pragma once
 
 #include <functional>
@@ -21,7 +20,7 @@ std::string Fold(std::string_view s);
 
 class FakePlatform : public Platform {
  public:
-  // --- the machine ----------------------------------------------------------
+  // The machine.
   std::string system_directory = "C:\\WINDOWS\\system32";
   std::string profiles_directory = "C:\\Documents and Settings";
   std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106}};
@@ -37,19 +36,16 @@ class FakePlatform : public Platform {
   void Fail(const std::string& op, const std::string& argument = "") { failures_.emplace(op, argument); }
   bool Fails(const std::string& op, std::string_view argument) const;
 
-  // --- what happened --------------------------------------------------------
+  // What happened.
   std::vector<std::string> log;  // e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg"
   std::vector<std::string> Only(const std::string& prefix) const;
   std::map<Control, bool> enabled;
   std::string caption;
   std::map<std::string, Bytes> last_written;  // every file's last write, even if deleted since
   int shell_objects_alive = 0;
-  bool ended = false;
   std::function<void()> on_events;  // what DoEvents and WaitForProcess deliver, as messages would
   std::string FileText(const std::string& path) const;
-  bool HasFile(const std::string& path) const { return files.count(Fold(path)) != 0; }
 
-  // --- Platform -------------------------------------------------------------
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   bool GetProfilesDirectory(std::string& path) override;
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
@@ -63,10 +59,7 @@ class FakePlatform : public Platform {
     log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
   }
   void DoEvents() override { Events("doevents"); }
-  void EndProgram() override {
-    ended = true;
-    log.push_back("end");
-  }
+  void EndProgram() override { log.push_back("end"); }
   std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }

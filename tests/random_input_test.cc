@@ -27,9 +27,7 @@ TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
   std::mt19937 rng(1);
   for (int round = 0; round < kRounds; ++round) {
     FakePlatform fake;
-    fake.system_directory = RandomText(rng, 300);
-    fake.system_directory.erase(std::find(fake.system_directory.begin(), fake.system_directory.end(), '\0'),
-                                fake.system_directory.end());
+    fake.system_directory = RandomText(rng, 300).c_str();  // up to the first NUL, as a C string ends
     WindowState state;
     DerivePaths(fake, state);
     EXPECT_EQ(state.strWinDir.back(), '\\');

@@ -17,7 +17,7 @@ constexpr wchar_t kItemClass[] = L"VeltrikItem";
 constexpr int kFirstItemId = 100;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr COLORREF kBlueText = RGB(0, 0, 192);
-constexpr DWORD kRopDpo = 0x00FA0089;  // destination OR pattern
+constexpr DWORD kRopDpo = 0x00FA0089;   // destination OR pattern
 constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, sent from Windows 8.1 on
 
 int IndexOf(Item item) {
@@ -186,7 +186,8 @@ bool MainWindow::OnCreate() {
   // Loaded as device bitmaps: GDI decodes the run-length encoded ones.
   const int pictures[] = {IDB_BACKGROUND_BAND, IDB_BACKGROUND_FIELD, IDB_BUTTON_FIX, IDB_BUTTON_ABOUT, IDB_BUTTON_EXIT};
   for (size_t i = 0; i < stored_.size(); ++i) {
-    stored_[i].reset(static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(pictures[i]), IMAGE_BITMAP, 0, 0, 0)));
+    stored_[i].reset(
+        static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(pictures[i]), IMAGE_BITMAP, 0, 0, 0)));
     if (!stored_[i]) return false;
   }
   const WORD checker[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
@@ -245,8 +246,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
   ApplyDpi(dpi);
   // The system's suggestion keeps the window where it was, at the new scale.
   outer_ = {suggested->right - suggested->left, suggested->bottom - suggested->top};
-  ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, outer_.cx, outer_.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, outer_.cx, outer_.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

@@ -121,8 +121,8 @@ LSTATUS WriteEntry(const RegistryEntry& entry) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
   ScopedKey key;
-  LSTATUS status = ::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_SET_VALUE | kView, nullptr, key.receive(), nullptr);
+  LSTATUS status = ::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | kView,
+                                     nullptr, key.receive(), nullptr);
   if (status != ERROR_SUCCESS || !entry.name) return status;
   const std::wstring data = Wide(entry.data);
   return ::RegSetValueExW(key.get(), Wide(*entry.name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),

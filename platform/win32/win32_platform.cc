@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "platform/command_line.h"
-#include "repair/reg_file.h"
-#include "resources/resource.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/text.h"
+#include "repair/reg_file.h"
+#include "resources/resource.h"
 
 namespace veltrik::win32 {
 
@@ -227,9 +227,9 @@ std::int32_t Win32Platform::WriteRegistryEntry(const RegistryEntry& entry) { ret
 
 std::string Win32Platform::ErrorText(std::int32_t status) {
   wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring message = n ? std::wstring(text, n) : std::wstring();
   if (text) ::LocalFree(text);
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {

@@ -1,6 +1,8 @@
-"""Runs veltrik.exe for real under Wine on a virtual display: a fresh prefix
-made once per run and copied per case, real clicks through xdotool, and a
-recording stand-in (recorder.exe) for the programs veltrik.exe starts."""
+"""Runs veltrik.exe for real under Wine on a virtual display, for the main
+job, the benchmarks and the end-to-end tests: a fresh prefix (a machine with
+no SafeBoot branch) made once per run and copied per use, real clicks through
+xdotool, and a recording stand-in (recorder.exe) for the programs veltrik.exe
+starts, so that its restart is intercepted."""
 import contextlib
 import os
 import re
@@ -9,7 +11,7 @@ import subprocess
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SAFEBOOT = r"HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot"
 POLICY = r"Software\Microsoft\Windows\CurrentVersion\Policies\System"
 TITLE = "Veltrik v1.1.0.0"
@@ -85,7 +87,9 @@ class Prefix:
         shutil.copy(os.path.join(self.build, "recorder.exe"), path)
 
     def work_files(self):
-        return sorted(n for n in os.listdir(self.win_path("windows")) if re.fullmatch(r"s[vx]cas\..*", n, re.I))
+        folder = self.win_path("windows")
+        return sorted(n for n in os.listdir(folder) if re.fullmatch(r"s[vx]cas\..*", n, re.I)
+                      and not os.path.isdir(os.path.join(folder, n)))
 
     def import_reg(self, text):
         self.put("setup.reg", ("\ufeffWindows Registry Editor Version 5.00\n\n" + text).replace("\n", "\r\n")

@@ -33,6 +33,7 @@ set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
 # The end-to-end tests' stand-in for the programs veltrik.exe starts.
 add_executable(recorder WIN32 tools/recorder.cc)
 target_compile_definitions(recorder PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
+target_link_libraries(recorder PRIVATE shell32)
 if(MINGW)
   target_link_options(recorder PRIVATE -static -s)
 endif()

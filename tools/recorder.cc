@@ -2,9 +2,11 @@
 // planted copies of regedit and shutdown). It appends one line to the file
 // named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
 //
-// Line: program path | wShowWindow | regedit processes running | current folder | command line
+// Line: program path | wShowWindow | regedit processes running | current
+// folder | size of the file its last argument names (-1: none) | command line
 #include <windows.h>
 // After windows.h, which it needs.
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -39,8 +41,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   wchar_t folder[MAX_PATH];
   ::GetCurrentDirectoryW(MAX_PATH, folder);
+  // What an importer would have been given to read.
+  int argc = 0;
+  wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  WIN32_FILE_ATTRIBUTE_DATA file = {};
+  const bool found = argv && argc > 1 && ::GetFileAttributesExW(argv[argc - 1], GetFileExInfoStandard, &file) &&
+                     !(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   const std::wstring line = path + L"|" + std::to_wstring(show) + L"|" +
                             std::to_wstring(CountProcesses(L"regedit.exe")) + L"|" + folder + L"|" +
+                            std::to_wstring(found ? static_cast<long long>(file.nFileSizeLow) : -1LL) + L"|" +
                             ::GetCommandLineW() + L"\r\n";
 
   wchar_t log[MAX_PATH];

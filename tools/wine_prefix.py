@@ -87,9 +87,10 @@ class Prefix:
         shutil.copy(os.path.join(self.build, "recorder.exe"), path)
 
     def work_files(self):
+        """Files, or empty folders, at the work-file names in C:\\windows."""
         folder = self.win_path("windows")
         return sorted(n for n in os.listdir(folder) if re.fullmatch(r"s[vx]cas\..*", n, re.I)
-                      and not os.path.isdir(os.path.join(folder, n)))
+                      and not (os.path.isdir(os.path.join(folder, n)) and os.listdir(os.path.join(folder, n))))
 
     def import_reg(self, text):
         self.put("setup.reg", ("\ufeffWindows Registry Editor Version 5.00\n\n" + text).replace("\n", "\r\n")
@@ -175,7 +176,7 @@ class Prefix:
                        env=self.env(), stderr=subprocess.DEVNULL, timeout=30, check=False)
         return path
 
-    # --- what the stand-ins recorded: path|wShowWindow|regedits running|folder|command line
+    # --- what the stand-ins recorded: path|wShowWindow|regedits running|folder|argument's file size|command
     def records_of(self, name=None):
         path = self.win_path("record.log")
         if not os.path.exists(path):
@@ -183,10 +184,10 @@ class Prefix:
         out = []
         with open(path, encoding="utf-8", errors="replace") as f:
             for line in filter(str.strip, f):
-                exe, show, regedits, folder, command = line.rstrip("\r\n").split("|", 4)
+                exe, show, regedits, folder, size, command = line.rstrip("\r\n").split("|", 5)
                 record = {"name": exe.replace("/", "\\").split("\\")[-1].lower(), "path": exe.lower(),
                           "show": int(show), "regedit_running": int(regedits), "folder": folder.lower(),
-                          "command": command}
+                          "file_size": int(size), "command": command}
                 if name in (None, record["name"]):
                     out.append(record)
         return out

@@ -152,8 +152,11 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
         {"svcas.tmp": (None, ""), "svcas.reg": (None, "")},
         {"svcas.reg\\keep.txt": (b"someone's data", "")},  # a folder that holds a file: left alone
     ]
+    reg_size = (os.path.getsize(os.path.join(ROOT, "resources", "safeboot_vista7.reg")) - 2) // 2
     with run.prefix() as p:
+        p.install_recorder(r"windows\regedit.exe")  # records the size of the file it is given
         for number, files in enumerate(rounds):
+            p.overrides[2:] = ["regedit.exe=n"]
             p.wine("reg", "delete", SAFEBOOT, "/f")
             p.clear_records()
             for name, (data, flags) in files.items():
@@ -164,7 +167,10 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
                     p.wine("cmd", "/c", "attrib", *flags.split(), "C:\\windows\\" + name)
             p.launch()
             fix_and_wait(p, "leftover-%d" % number)
-            check_branch(p, VISTA7, {})  # in the last round through the registry API alone
+            check_eq([r["file_size"] for r in p.records_of("regedit.exe")], [reg_size if number < 3 else -1] * 2,
+                     "round %d: the .reg file each import was given" % number)
+            p.overrides[2:] = ["regedit.exe=b"]  # the real one reads the branch the registry API completed
+            check_branch(p, VISTA7, {})
             check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "round %d: stale import" % number)
             p.stop()
         with open(p.win_path(r"windows\svcas.reg\keep.txt"), "rb") as f:

@@ -20,7 +20,6 @@ std::string Fold(std::string_view s);
 
 class FakePlatform : public Platform {
  public:
-  // The machine.
   std::string system_directory = "C:\\WINDOWS\\system32";
   std::string profiles_directory = "C:\\Documents and Settings";
   std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106}};

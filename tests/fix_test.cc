@@ -14,7 +14,6 @@ namespace veltrik::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 const std::string kPolicy =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools=0 REG_DWORD";
@@ -108,7 +107,7 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranch) {
   const auto boxes = fake.Only("msgbox");
   EXPECT_EQ(fake.caption, c.message.empty() ? "Restarting..." : kTitle);
   ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
-  for (const std::string& part : c.message) EXPECT_THAT(boxes[0], HasSubstr(part));
+  for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
   if (!boxes.empty()) EXPECT_EQ(boxes[0].rfind("msgbox 48 [" + kTitle + "] ", 0), 0u);
   EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
 }

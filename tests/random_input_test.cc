@@ -13,7 +13,6 @@
 namespace veltrik::testing {
 namespace {
 
-constexpr int kRounds = 400;
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n";
 
 std::string RandomText(std::mt19937& rng, size_t max_len) {
@@ -25,7 +24,7 @@ std::string RandomText(std::mt19937& rng, size_t max_len) {
 
 TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
   std::mt19937 rng(1);
-  for (int round = 0; round < kRounds; ++round) {
+  for (int round = 0; round < 400; ++round) {
     FakePlatform fake;
     fake.system_directory = RandomText(rng, 300).c_str();  // up to the first NUL, as a C string ends
     WindowState state;

@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "repair/branch.h"
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"

@@ -50,7 +50,6 @@ def window_links_about_and_exit(run):
     with run.prefix() as p:
         p.launch()
         check_eq(p.caption(), TITLE, "caption")
-        p.screenshot("start")
         check_eq([(r["show"], r["command"]) for r in p.wait_record("browser.exe")], [(6, BROWSER + " " + DOWNLOAD)],
                  "launches at start")
         for elsewhere in [(100, 30), (60, 120), (200, 240), (200, 320), (366, 315)]:  # beside the maker's name

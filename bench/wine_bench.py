@@ -4,6 +4,7 @@ prints a Markdown table. Ratios, not seconds, are the figures that carry over
 between machines."""
 import json
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -32,14 +33,18 @@ def window_shown(p, title):
 
 
 def start_to_window(p, exe, title):
-    start = time.time()
-    app = subprocess.Popen(["wine", exe], env=p.env(), cwd=p.drive_c, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-    poll(lambda: window_shown(p, title.replace(".", r"\.")))
-    elapsed = time.time() - start
-    subprocess.run(["wineserver", "-k"], env=p.env(), check=False)
-    app.wait()
-    return elapsed
+    for _ in range(3):  # Wine now and then never shows a window started right after a stop: that start is retried
+        start = time.time()
+        p.app = subprocess.Popen(["wine", exe], env=p.env(), cwd=p.drive_c, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            poll(lambda: window_shown(p, title.replace(".", r"\.")), timeout=30)
+            return time.time() - start
+        except RuntimeError:
+            print("no window within 30 s: started again", file=sys.stderr)
+        finally:
+            p.stop()  # and wait until the prefix is quiet again
+    raise RuntimeError("no window in three starts")
 
 
 def fix_to_restart(p):
@@ -99,28 +104,46 @@ def main():
                 ours.append(start_to_window(p, os.path.join(X64, "veltrik.exe"), TITLE))
             rows.append(("Start to window", statistics.median(ours), statistics.median(floor), 1.2))
 
-            for hijacked in (False, True):
-                if hijacked:  # a do-nothing editor: the whole branch goes in through the API
-                    p.stop()
-                    p.install_recorder(r"windows\regedit.exe")
-                    p.overrides.append("regedit.exe=n")
-                p.launch()
-                import_floor(p)
-                fixes, floors = [], []
+            p.launch()
+            import_floor(p)
+            fixes, floors = [], []
+            for _ in range(ROUNDS):
+                floors.append(import_floor(p))
+                fixes.append(fix_to_restart(p))
+            rows.append(("FIX to restart", statistics.median(fixes), statistics.median(floors), 1.1))
+
+            # The check FIX adds, alone: the branch read back and completed through the registry API.
+            # Each registry call is a round trip to the wineserver; on this VM a round trip between two cores
+            # costs far more than on one, so it is measured both ways.
+            shutil.copy(os.path.join(ROOT, "resources", "safeboot_vista7.reg"), p.win_path("template.reg"))
+            check_rows = []
+            for cores, taskset in (("as FIX runs", []), ("prefix on one core", ["taskset", "-c", "0"])):
+                p.stop()
+                completions, checks = [], []
                 for _ in range(ROUNDS):
-                    p.wine("reg", "delete", SAFEBOOT, "/f")
-                    floors.append(import_floor(p))
-                    fixes.append(fix_to_restart(p))
-                name = "FIX to restart, editor hijacked" if hijacked else "FIX to restart"
-                rows.append((name, statistics.median(fixes), statistics.median(floors), None if hijacked else 1.1))
+                    for command in (["reg", "delete", SAFEBOOT, "/f"],  # the first one starts the wineserver
+                                    [os.path.join(X64, "branch_bench.exe"), r"C:\template.reg", r"C:\branch.txt"]):
+                        subprocess.run(taskset + ["wine"] + command, env=p.env(), stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL, check=False)
+                    with open(p.win_path("branch.txt")) as f:
+                        completion, check, entries = f.read().split()
+                    completions.append(float(completion))
+                    checks.append(float(check))
+                check_rows.append((cores, statistics.median(checks), statistics.median(completions)))
 
     print("| measure | veltrik | floor | ratio | target |")
     print("| --- | --- | --- | --- | --- |")
     for name, ours, floor, target in rows:
         ratio = ours / floor
-        goal = "≤ %.1f× %s" % (target, "met" if ratio <= target else "missed") if target else "+%.0f ms" % (
-            (ours - floor) * 1000)
-        print("| %s | %.0f ms | %.0f ms | %.2f× | %s |" % (name, ours * 1000, floor * 1000, ratio, goal))
+        print("| %s | %.0f ms | %.0f ms | %.2f× | ≤ %.1f× %s |" % (name, ours * 1000, floor * 1000, ratio, target,
+                                                               "met" if ratio <= target else "missed"))
+    print()
+    print("| the check FIX adds, registry API under Wine (%s entries) | read back the whole branch | complete it "
+          "from nothing | target |" % entries)
+    print("| --- | --- | --- | --- |")
+    for cores, check, completion in check_rows:
+        print("| %s | %.1f ms | %.1f ms | ≤ 20 ms %s |" % (cores, check, completion,
+                                                         "met" if max(check, completion) <= 20 else "missed"))
     print()
     print("| core, against the recording fake | time |")
     print("| --- | --- |")
@@ -135,9 +158,8 @@ def main():
     print()
     print("Median of %d alternated rounds. Floors: a Win32 program that only opens a window; and a Win32 program "
           "inside the same prefix that starts the two `regedit -s` imports of the same .reg file as veltrik.exe "
-          "does, waits for each, then starts the restart stand-in and waits for it. With the editor hijacked "
-          "(a do-nothing stand-in), veltrik.exe writes all 158 entries through the registry API; the "
-          "difference to the floor is the .reg file, the read-back and that completion." % ROUNDS)
+          "does, waits for each, then starts the restart stand-in and waits for it. The check is timed by "
+          "bench/branch_bench.cc, which runs the program's own read-back and completion in the prefix." % ROUNDS)
 
 
 if __name__ == "__main__":

@@ -68,22 +68,21 @@ class RegistryShell : public ShellObject {
   }
 };
 
-// Reads a value of an open key as text; `type` receives its type.
+// Reads a value of an open key as text; `type` receives its type. Most
+// values fit the first buffer, so one call usually does.
 LSTATUS QueryText(HKEY key, const std::wstring& name, DWORD& type, std::wstring& value) {
-  DWORD size = 0;
-  LSTATUS status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
-  std::vector<wchar_t> buffer;
-  // The value may grow between the two calls; ask again while it does.
-  for (int attempt = 0; attempt < 4 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
-    buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
+  std::vector<wchar_t> buffer(260);
+  LSTATUS status = ERROR_MORE_DATA;
+  // The value may grow between two calls; ask again while it does.
+  for (int attempt = 0; attempt < 4 && status == ERROR_MORE_DATA; ++attempt) {
     DWORD got = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
     status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
     if (status == ERROR_SUCCESS) {
       std::wstring text(buffer.data(), got / sizeof(wchar_t));  // stored strings need not end in NUL
       value = text.substr(0, text.find(L'\0'));
-      return status;
+    } else if (status == ERROR_MORE_DATA) {
+      buffer.assign(got / sizeof(wchar_t) + 2, L'\0');
     }
-    size = got;
   }
   return status;
 }

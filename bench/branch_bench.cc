@@ -1,0 +1,43 @@
+// Times the read-back and completion of the SafeBoot branch through the real
+// registry API: branch_bench.exe TEMPLATE_FILE RESULT_FILE writes the
+// milliseconds of a completion from nothing (every entry written, then read
+// back) and of a check of the complete branch (every entry read once).
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/win32/text.h"
+#include "platform/win32/win32_platform.h"
+#include "repair/branch.h"
+#include "repair/reg_file.h"
+
+namespace {
+
+double MillisecondsSince(LARGE_INTEGER start) {
+  LARGE_INTEGER end, frequency;
+  ::QueryPerformanceCounter(&end);
+  ::QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  if (__argc < 3) return 2;
+  veltrik::win32::Win32Platform platform;
+  veltrik::Bytes data;
+  if (!platform.ReadWholeFile(veltrik::win32::Utf8(__wargv[1]), data)) return 1;
+  const auto expected = veltrik::ParseRegText(veltrik::RegTextFromWorkFile(veltrik::ByteArrayImage(data)));
+  double times[2];
+  for (double& time : times) {
+    LARGE_INTEGER start;
+    ::QueryPerformanceCounter(&start);
+    const veltrik::BranchCheck check = veltrik::CompleteBranch(platform, expected);
+    time = MillisecondsSince(start);
+    if (!check.complete()) return 1;
+  }
+  FILE* out = _wfopen(__wargv[2], L"w");
+  if (!out) return 1;
+  std::fprintf(out, "%.1f %.1f %zu\n", times[0], times[1], expected.size());
+  return std::fclose(out) == 0 ? 0 : 1;
+}

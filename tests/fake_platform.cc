@@ -133,9 +133,9 @@ bool FakePlatform::RemoveFile(std::string_view path) {
 
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
   constexpr std::int32_t kNotFound = 2;
-  std::map<std::string, std::string> values;
-  if (!Lookup(keys, Fold(entry.key), values)) return kNotFound;
-  return !entry.name || Lookup(values, Fold(*entry.name), data) ? 0 : kNotFound;
+  auto key = keys.find(Fold(entry.key));
+  if (key == keys.end()) return kNotFound;
+  return !entry.name || Lookup(key->second, Fold(*entry.name), data) ? 0 : kNotFound;
 }
 
 std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {

@@ -44,30 +44,6 @@ bool Parse(std::string_view path, RegPath& out) {
 // "HKEY_LOCAL_MACHINE\A\B" -> HKLM, "A\B": the whole path after the hive is the key.
 bool ParseKey(const std::string& key, RegPath& out) { return Parse(key + "\\", out) && !out.key.empty(); }
 
-class RegistryShell : public ShellObject {
- public:
-  bool RegRead(std::string_view path, std::string& value) override {
-    RegPath p;
-    std::wstring text;
-    if (!Parse(path, p) || !ReadStringValue(p.root, p.key, p.value, text)) return false;
-    value = Utf8(text);
-    return true;
-  }
-
-  bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
-    RegPath p;
-    if (type != "REG_DWORD" || !Parse(path, p) || p.value.empty()) return false;
-    ScopedKey key;
-    if (::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | kView, nullptr,
-                          key.receive(), nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
-    const DWORD data = static_cast<DWORD>(value);
-    return ::RegSetValueExW(key.get(), p.value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                            sizeof data) == ERROR_SUCCESS;
-  }
-};
-
 // Reads a value of an open key as text; `type` receives its type. Most
 // values fit the first buffer, so one call usually does.
 LSTATUS QueryText(HKEY key, const std::wstring& name, DWORD& type, std::wstring& value) {
@@ -87,14 +63,49 @@ LSTATUS QueryText(HKEY key, const std::wstring& name, DWORD& type, std::wstring&
   return status;
 }
 
+// Opens `key` for reading and, given a `name`, reads that value as text.
+LSTATUS ReadText(HKEY root, const std::wstring& key, const std::wstring* name, DWORD& type, std::wstring& text) {
+  ScopedKey k;
+  const LSTATUS status = ::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView, k.receive());
+  return status != ERROR_SUCCESS || !name ? status : QueryText(k.get(), *name, type, text);
+}
+
+// Creates `key` as needed and, given a `name`, sets that value.
+LSTATUS SetValue(HKEY root, const std::wstring& key, const std::wstring* name, DWORD type, const void* data,
+                 DWORD size) {
+  ScopedKey k;
+  const LSTATUS status = ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                           KEY_SET_VALUE | kView, nullptr, k.receive(), nullptr);
+  if (status != ERROR_SUCCESS || !name) return status;
+  return ::RegSetValueExW(k.get(), name->c_str(), 0, type, static_cast<const BYTE*>(data), size);
+}
+
+class RegistryShell : public ShellObject {
+ public:
+  bool RegRead(std::string_view path, std::string& value) override {
+    RegPath p;
+    std::wstring text;
+    if (!Parse(path, p) || !ReadStringValue(p.root, p.key, p.value, text)) return false;
+    value = Utf8(text);
+    return true;
+  }
+
+  bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
+    RegPath p;
+    if (type != "REG_DWORD" || !Parse(path, p) || p.value.empty()) return false;
+    const DWORD data = static_cast<DWORD>(value);
+    return SetValue(p.root, p.key, &p.value, REG_DWORD, &data, sizeof data) == ERROR_SUCCESS;
+  }
+};
+
 }  // namespace
 
 bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& value) {
-  ScopedKey k;
-  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView, k.receive()) != ERROR_SUCCESS) return false;
   DWORD type = 0;
   std::wstring text;
-  if (QueryText(k.get(), name, type, text) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  if (ReadText(root, key, &name, type, text) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    return false;
+  }
   value = text;
   return true;
 }
@@ -104,13 +115,11 @@ std::unique_ptr<ShellObject> MakeRegistryShell() { return std::make_unique<Regis
 LSTATUS ReadEntry(const RegistryEntry& entry, std::string& data) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
-  ScopedKey key;
-  LSTATUS status = ::RegOpenKeyExW(p.root, p.key.c_str(), 0, KEY_QUERY_VALUE | kView, key.receive());
-  if (status != ERROR_SUCCESS || !entry.name) return status;
-  DWORD type = 0;
+  const std::wstring name = entry.name ? Wide(*entry.name) : std::wstring();
+  DWORD type = REG_SZ;
   std::wstring text;
-  status = QueryText(key.get(), Wide(*entry.name), type, text);
-  if (status != ERROR_SUCCESS) return status;
+  const LSTATUS status = ReadText(p.root, p.key, entry.name ? &name : nullptr, type, text);
+  if (status != ERROR_SUCCESS || !entry.name) return status;
   if (type != REG_SZ) return ERROR_INVALID_DATA;
   data = Utf8(text);
   return ERROR_SUCCESS;
@@ -119,13 +128,10 @@ LSTATUS ReadEntry(const RegistryEntry& entry, std::string& data) {
 LSTATUS WriteEntry(const RegistryEntry& entry) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
-  ScopedKey key;
-  LSTATUS status = ::RegCreateKeyExW(p.root, p.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | kView,
-                                     nullptr, key.receive(), nullptr);
-  if (status != ERROR_SUCCESS || !entry.name) return status;
+  const std::wstring name = entry.name ? Wide(*entry.name) : std::wstring();
   const std::wstring data = Wide(entry.data);
-  return ::RegSetValueExW(key.get(), Wide(*entry.name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  return SetValue(p.root, p.key, entry.name ? &name : nullptr, REG_SZ, data.c_str(),
+                  static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
 }  // namespace veltrik::win32

@@ -2,11 +2,19 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
+sudo=""
+[ "$(id -u)" = 0 ] || sudo=sudo
+
+# Wine's 32-bit half runs the x86 program, in a 32-bit prefix and under WOW64.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+
 packages=(
   cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 xvfb xdotool imagemagick python3
+  wine wine64 wine32:i386 xvfb xdotool imagemagick python3
 )
 
 missing=()
@@ -15,8 +23,6 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" = 0 ] || sudo=sudo
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi

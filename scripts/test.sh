@@ -25,4 +25,4 @@ done
 tests/static/check_binaries.sh build/windows-x64/veltrik.exe build/windows-x86/veltrik.exe
 
 echo "== end-to-end tests under Wine"
-python3 tests/e2e/e2e_test.py build/windows-x64
+python3 tests/e2e/e2e_test.py build/windows-x64 build/windows-x86

@@ -38,23 +38,41 @@ def start_display():
     raise RuntimeError("no virtual display")
 
 
+# The prefix's own tools run through the loader of its kind: once Wine's
+# 32-bit half is installed, plain `wine` is the 32-bit loader, whose `reg` and
+# `regedit` would use the 32-bit registry view of a 64-bit prefix.
+LOADERS = {"win64": "/usr/lib/wine/wine64", "win32": "/usr/lib/wine/wine"}
+
+
 class Prefix:
     """A Wine prefix with the recording stand-ins in place."""
 
-    def __init__(self, path, display, build):
-        self.path, self.display, self.build = path, display, build
+    def __init__(self, path, display, build, arch="win64", bits=64):
+        self.path, self.display, self.build, self.arch = path, display, build, arch
+        self.wow64 = arch == "win64" and bits == 32  # the program under test runs under WOW64
         self.drive_c = os.path.join(path, "drive_c")
         self.app = self.window = None
         self.overrides = ["mscoree,mshtml=", "shutdown.exe=n"]
         self.extra_env = {}
 
     def env(self):
-        return dict(os.environ, WINEPREFIX=self.path, WINEDEBUG="-all", DISPLAY=self.display,
+        return dict(os.environ, WINEPREFIX=self.path, WINEARCH=self.arch, WINEDEBUG="-all", DISPLAY=self.display,
                     WINEDLLOVERRIDES=";".join(self.overrides), VELTRIK_RECORD=r"C:\record.log", **self.extra_env)
 
     def wine(self, *args, timeout=120):
-        return subprocess.run(["wine", *args], env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+        """A program of the prefix's own (reg, regedit, cmd), or a built one given by path."""
+        loader = "wine" if args[0].endswith(".exe") else LOADERS[self.arch]
+        return subprocess.run([loader, *args], env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                               timeout=timeout, check=False)
+
+    def set_version(self, version):
+        """The Windows version the prefix reports: winxp64, win7, win81, win10."""
+        self.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
+
+    @property
+    def system_folders(self):
+        """The system folder of each kind of program: the 64-bit one, and SysWOW64 for 32-bit programs."""
+        return [r"windows\system32"] + ([r"windows\syswow64"] if self.arch == "win64" else [])
 
     def xdo(self, *args):
         out = subprocess.run(["xdotool", *map(str, args)], env=self.env(), stdout=subprocess.PIPE,
@@ -80,6 +98,11 @@ class Prefix:
             f.write(data)
 
     def install_recorder(self, rel):
+        """A stand-in at `rel`. In a 64-bit prefix one in system32 or the Windows folder also goes into SysWOW64,
+        where Wine sends a 32-bit program that starts either."""
+        folder, _, name = rel.lower().rpartition("\\")
+        if folder in (r"windows\system32", "windows") and self.arch == "win64":
+            self.install_recorder(r"windows\syswow64\\" + name)
         path = self.win_path(rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         if os.path.exists(path):
@@ -229,24 +252,31 @@ def template_keys(path):
 
 
 class Run:
-    """One display and one fresh prefix for the whole run; a copy per case."""
+    """One display and one fresh prefix of each kind for the whole run; a copy per case."""
 
-    def __init__(self, build):
-        self.build = build
+    def __init__(self, build, arches=("win64",), build32=None):
+        """`build32` gives the stand-ins of a 32-bit prefix, which cannot run 64-bit programs."""
+        self.build, self.arches, self.build32 = build, arches, build32
         self.tmp = tempfile.mkdtemp(prefix="veltrik-e2e-")
-        self.base = os.path.join(self.tmp, "base")
+
+    def base(self, arch):
+        return os.path.join(self.tmp, "base-" + arch)
 
     def __enter__(self):
         self.display, self.xvfb = start_display()
-        base = Prefix(self.base, self.display, self.build)
-        subprocess.run(["wineboot", "-i"], env=base.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=300, check=True)
+        for arch in self.arches:
+            self.boot(arch)
+        return self
+
+    def boot(self, arch):
+        base = Prefix(self.base(arch), self.display, self.build32 if arch == "win32" else self.build, arch)
+        subprocess.run([LOADERS[arch], "wineboot", "-i"], env=base.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=True)
         # Wine draws the frame and caption itself, as no window manager runs here.
         base.import_reg('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
         base.install_recorder(r"windows\system32\shutdown.exe")
         base.install_recorder(r"tools\browser.exe")
         base.stop()
-        return self
 
     def __exit__(self, *exc):
         shutil.rmtree(self.tmp, ignore_errors=True)
@@ -255,12 +285,12 @@ class Run:
             self.xvfb.wait()
 
     @contextlib.contextmanager
-    def prefix(self, browser=True, display=None):
-        """A copy of the fresh prefix, with a registered test browser unless
-        `browser` is false; removed again afterwards."""
+    def prefix(self, browser=True, display=None, arch="win64", build=None, bits=64):
+        """A copy of a fresh prefix, for `build` (the run's unless given), with a
+        registered test browser unless `browser` is false; removed again afterwards."""
         path = os.path.join(tempfile.mkdtemp(dir=self.tmp), "prefix")
-        subprocess.run(["cp", "-a", self.base, path], check=True)
-        prefix = Prefix(path, display or self.display, self.build)
+        subprocess.run(["cp", "-a", self.base(arch), path], check=True)
+        prefix = Prefix(path, display or self.display, build or self.build, arch, bits)
         if browser:
             prefix.import_reg('[HKEY_CURRENT_USER\\Software\\Clients\\StartMenuInternet]\n@="TestBrowser"\n\n'
                               '[HKEY_LOCAL_MACHINE\\Software\\Clients\\StartMenuInternet\\TestBrowser\\shell\\open'

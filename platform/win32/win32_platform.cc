@@ -30,6 +30,15 @@ std::wstring WindowsFolder() {
   return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
 }
 
+// The folder of the system's own programs. A 32-bit program on 64-bit
+// Windows sees SysWOW64 as system32, whose tools are 32-bit copies (and which
+// has no bcdedit); Sysnative, which only such a program has, is the real one.
+std::wstring NativeSystemFolder() {
+  const std::wstring native = WindowsFolder() + L"\\Sysnative";
+  const DWORD attributes = ::GetFileAttributesW(native.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? native : SystemFolder();
+}
+
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -97,7 +106,7 @@ std::unique_ptr<ShellObject> Win32Platform::CreateObject(std::string_view prog_i
 }
 
 std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_line, WindowStyle style) {
-  const auto resolved = ResolveCommandLine(command_line, {Utf8(SystemFolder()), Utf8(WindowsFolder())},
+  const auto resolved = ResolveCommandLine(command_line, {Utf8(NativeSystemFolder()), Utf8(WindowsFolder())},
                                            [](const std::string& path) { return IsFile(Wide(path)); });
   if (!resolved) return std::nullopt;
   const std::wstring application = Wide(resolved->application);

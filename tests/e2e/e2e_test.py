@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """What only a real Windows API shows, under Wine: real window, clicks, registry, regedit import, launch styles,
-scaling, damaged and hostile machines. Usage: e2e_test.py BUILD_DIR [case ...]"""
+scaling, damaged and hostile machines; the x64 build in a 64-bit prefix, the x86 build in a 64-bit one (WOW64)
+and in a 32-bit one. Usage: e2e_test.py X64_BUILD_DIR X86_BUILD_DIR [case ...]"""
 import os
 import re
 import shutil
@@ -114,17 +115,17 @@ def fix_completes_a_damaged_vista7_branch(run):
     damaged += "".join("[%s]\n@=%s\n\n" % (k, VISTA7[k][""]) for k in keys[::3])  # two thirds gone
     damaged += "[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n" % SAFEBOOT
     with run.prefix() as p:
-        p.import_reg(damaged + "[HKEY_LOCAL_MACHINE\\%s]\n\"DisableRegistryTools\"=\"1\"\n\n"
-                     "[HKEY_CURRENT_USER\\%s]\n\"DisableRegistryTools\"=dword:00000002\n" % (POLICY, POLICY))
+        policies = ["HKEY_LOCAL_MACHINE\\" + POLICY, "HKEY_CURRENT_USER\\" + POLICY]  # seen by the prefix's own regedit
+        p.import_reg(damaged + "".join("[%s]\n\"DisableRegistryTools\"=%s\n\n" % item
+                                       for item in zip(policies, ('"1"', "dword:00000002"))))
         p.put(r"windows\svcas.tmp", b"stale work file " * 5000)
         p.put(r"windows\svcas.reg", b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n\"x\"=\"y\"\r\n")
         p.launch()
         fix_and_wait(p, "fix-vista7")
         check_eq(p.caption(), "Restarting...", "caption after FIX")
         check_branch(p, VISTA7)
-        for hive in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"):
-            values = p.export(hive + "\\" + POLICY).get((hive + "\\" + POLICY).lower(), {})
-            check_eq(values.get("disableregistrytools"), "dword:00000000", hive + " DisableRegistryTools")
+        for key in policies:
+            check_eq(p.export(key).get(key.lower(), {}).get("disableregistrytools"), "dword:00000000", key)
         check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "stale .reg imported")
         assert p.app.poll() is None, "the window stays open until the restart"
 
@@ -215,10 +216,12 @@ def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
         shutil.copy(os.path.join(p.build, "veltrik.exe"), p.win_path(r"download\veltrik.exe"))
         p.launch(exe=p.win_path(r"download\veltrik.exe"), cwd=p.win_path("current"))
         fix_and_wait(p, "hostile")
-        check_eq([r["path"] for r in p.records_of("regedit.exe")], [r"c:\windows\regedit.exe"] * 2, "imports")
-        for r in p.records_of():
-            assert r["path"].startswith(SYSTEM32 + "\\") or r["name"] in ("regedit.exe", "browser.exe"), r["path"]
-            check_eq(r["folder"], SYSTEM32, "current folder of " + r["path"])
+        # The system's own: the 64-bit shutdown.exe under WOW64 too; Wine hands a 32-bit caller of
+        # C:\windows\regedit.exe the one in SysWOW64.
+        regedit = r"c:\windows\syswow64\regedit.exe" if p.wow64 else r"c:\windows\regedit.exe"
+        check_eq([(r["name"], r["path"], r["folder"]) for r in p.records_of() if r["name"] != "browser.exe"],
+                 [("regedit.exe", regedit, SYSTEM32)] * 2 + [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)],
+                 "programs started, and their current folder")
         p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
         check_branch(p, VISTA7, {})
 
@@ -249,36 +252,57 @@ def hanging_import_ends_at_the_time_limit(run, display):
         check_eq(p.work_files(), [], "work files left")
 
 
-CASES = [window_links_about_and_exit, window_scales_with_the_display, fix_completes_a_damaged_vista7_branch,
-         xp_layout_without_shutdown_restarts_through_the_system, leftovers_and_blocked_names_never_stop_the_repair,
-         odd_browser_entries_start_the_registered_browser_or_the_fallback,
-         hijacked_editor_and_planted_programs_still_give_the_whole_branch]
+class Setting:
+    """One build in one kind of prefix; hands the cases prefixes of its kind."""
+
+    def __init__(self, run, name, build, arch):
+        self.run, self.name, self.build, self.arch = run, name, build, arch
+
+    def prefix(self, **kw):
+        return self.run.prefix(arch=self.arch, build=self.build, bits=32 if self.name != X64 else 64, **kw)
+
+
+X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
+EVERY = (X64, WOW64, X86)
+# What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
+# discovery run in the settings where they can differ.
+CASES = [(window_links_about_and_exit, (X64,)), (window_scales_with_the_display, (X64,)),
+         (fix_completes_a_damaged_vista7_branch, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
+         (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
+         (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),
+         (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY)]
 
 
 def main():
-    build = os.path.abspath(sys.argv[1])
-    wanted = set(sys.argv[2:])
+    builds = {"x64": os.path.abspath(sys.argv[1]), "x86": os.path.abspath(sys.argv[2])}
+    wanted = set(sys.argv[3:])
     results = []
 
-    def attempt(fn, *args):
-        start, passed = time.time(), False
+    def attempt(fn, setting, *args):
+        start, passed, name = time.time(), False, "%s [%s]" % (fn.__name__, setting.name)
         try:
-            fn(*args)
+            fn(setting, *args)
             passed = True
-            print("PASS %s (%.1fs)" % (fn.__name__, time.time() - start), flush=True)
+            print("PASS %s (%.1fs)" % (name, time.time() - start), flush=True)
         except Exception:  # noqa: BLE001 - every failure is reported, then the next case runs
-            print("FAIL %s (%.1fs)\n%s" % (fn.__name__, time.time() - start, traceback.format_exc()), flush=True)
+            print("FAIL %s (%.1fs)\n%s" % (name, time.time() - start, traceback.format_exc()), flush=True)
         results.append(passed)
 
-    with Run(build) as run:
+    def chosen(fn, name):
+        return not wanted or fn.__name__ in wanted or name in wanted
+
+    with Run(builds["x64"], ("win64", "win32"), builds["x86"]) as run:
+        settings = {X64: Setting(run, X64, builds["x64"], "win64"), WOW64: Setting(run, WOW64, builds["x86"], "win64"),
+                    X86: Setting(run, X86, builds["x86"], "win32")}
         hang = hanging_import_ends_at_the_time_limit
-        display, xvfb = start_display() if not wanted or hang.__name__ in wanted else (None, None)
-        background = threading.Thread(target=attempt, args=(hang, run, display)) if display else None
+        display, xvfb = start_display() if chosen(hang, X64) else (None, None)
+        background = threading.Thread(target=attempt, args=(hang, settings[X64], display)) if display else None
         if background:
             background.start()
-        for fn in CASES:
-            if not wanted or fn.__name__ in wanted:
-                attempt(fn, run)
+        for fn, where in CASES:
+            for name in where:
+                if chosen(fn, name):
+                    attempt(fn, settings[name])
         if background:
             background.join()
         if xvfb:

@@ -12,7 +12,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-from wine_prefix import FIX, SAFEBOOT, TITLE, Run  # noqa: E402
+from wine_prefix import FIX, LOADERS, SAFEBOOT, TITLE, Run  # noqa: E402
 
 ROUNDS = int(os.environ.get("VELTRIK_BENCH_ROUNDS", "5"))
 X64 = os.path.join(ROOT, "build", "windows-x64")
@@ -94,23 +94,33 @@ def imports(exe):
 
 def main():
     rows = []
+    builds = (("x64", X64), ("x86 (WOW64)", X86))
     with Run(X64) as run:
         with run.prefix() as p:
             # Warm the prefix so that neither side pays for first-time set-up.
             start_to_window(p, os.path.join(X64, "minimal_window.exe"), "Minimal Window")
-            ours, floor = [], []
-            for _ in range(ROUNDS):  # alternated, so that drift hits both alike
+            ours, floor = {label: [] for label, _ in builds}, []
+            for _ in range(ROUNDS):  # alternated, so that drift hits every side alike
                 floor.append(start_to_window(p, os.path.join(X64, "minimal_window.exe"), "Minimal Window"))
-                ours.append(start_to_window(p, os.path.join(X64, "veltrik.exe"), TITLE))
-            rows.append(("Start to window", statistics.median(ours), statistics.median(floor), 1.2))
+                for label, build in builds:
+                    ours[label].append(start_to_window(p, os.path.join(build, "veltrik.exe"), TITLE))
+            for label, _ in builds:
+                rows.append(("Start to window, " + label, statistics.median(ours[label]), statistics.median(floor),
+                             1.2))
 
-            p.launch()
             import_floor(p)
-            fixes, floors = [], []
+            fixes, floors = {label: [] for label, _ in builds}, []
             for _ in range(ROUNDS):
                 floors.append(import_floor(p))
-                fixes.append(fix_to_restart(p))
-            rows.append(("FIX to restart", statistics.median(fixes), statistics.median(floors), 1.1))
+                for label, build in builds:
+                    p.launch(os.path.join(build, "veltrik.exe"))
+                    fixes[label].append(fix_to_restart(p))
+                    p.app.kill()
+                    p.app.wait()
+                    poll(lambda: not window_shown(p, TITLE.replace(".", r"\.")), timeout=30)
+            for label, _ in builds:
+                rows.append(("FIX to restart, " + label, statistics.median(fixes[label]), statistics.median(floors),
+                             1.1))
 
             # The check FIX adds, alone: the branch read back and completed through the registry API.
             # Each registry call is a round trip to the wineserver; on this VM a round trip between two cores
@@ -123,7 +133,7 @@ def main():
                 for _ in range(ROUNDS):
                     for command in (["reg", "delete", SAFEBOOT, "/f"],  # the first one starts the wineserver
                                     [os.path.join(X64, "branch_bench.exe"), r"C:\template.reg", r"C:\branch.txt"]):
-                        subprocess.run(taskset + ["wine"] + command, env=p.env(), stdout=subprocess.DEVNULL,
+                        subprocess.run(taskset + [LOADERS["win64"]] + command, env=p.env(), stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL, check=False)
                     with open(p.win_path("branch.txt")) as f:
                         completion, check, entries = f.read().split()

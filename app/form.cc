@@ -52,6 +52,8 @@ void frmVeltrik::cmdStart_Click() {
   platform_.SetCaption("Fixing...");
   platform_.DoEvents();  // let the caption show before the work starts
   const BranchCheck check = FixSafeMode(platform_, state_.strWinDir);
+  // Never on an incomplete branch: the boot menu would lead to a broken Safe Mode.
+  const bool boot_menu = !check.complete() || PrepareBootMenu(platform_);
   platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons
   SetButtonsEnabled(true);
   fixing_ = false;
@@ -64,7 +66,10 @@ void frmVeltrik::cmdStart_Click() {
     return;
   }
   platform_.SetCaption("Restarting...");
-  if (!platform_.LaunchCommand(kRestartCommand, WindowStyle::kMinimized) && !platform_.RestartSystem()) {
+  if (!boot_menu) {
+    platform_.ShowMessageBox(BootOptionsMessage(state_.strNewLine), kMessageBoxInformation, state_.strAppTitle);
+  }
+  if (!Restart(platform_, boot_menu ? kRestartCommand : kRestartToBootOptionsCommand)) {
     platform_.SetCaption(state_.strAppTitle);
     platform_.ShowMessageBox("Safe Mode is repaired, but Windows could not be restarted." + state_.strNewLine +
                                  "Please save your work and restart the computer yourself." + state_.strNewLine,

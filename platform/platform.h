@@ -27,6 +27,7 @@ enum class WindowStyle : int {
   kMinimized = 2,         // minimised, with focus
   kMaximized = 3,         // maximised, with focus
   kMinimizedNoFocus = 6,  // minimised, without focus
+  kHidden = 0,            // a console program, with no console window
 };
 
 // The three picture buttons that the repair disables while it runs.
@@ -79,8 +80,12 @@ class Platform {
   virtual std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) = 0;
 
   // Waits at most `timeout_ms` for a launched process to end, handling window
-  // messages meanwhile. True if it ended.
-  virtual bool WaitForProcess(ProcessId process, std::uint32_t timeout_ms) = 0;
+  // messages meanwhile. Its exit code if it ended.
+  virtual std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) = 0;
+
+  // The version of Windows itself, e.g. 6.1 for Windows 7, 10.0 for 10 and
+  // 11, whatever the program's manifest says.
+  virtual bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) = 0;
 
   // The bytes of custom resource `id` of type "CUSTOM".
   virtual bool LoadCustomResource(int id, Bytes& data) = 0;
@@ -114,6 +119,10 @@ class Platform {
   // Restarts the computer at once through the system's own call, closing
   // programs without asking. False if the system refused.
   virtual bool RestartSystem() = 0;
+
+  // Writes text to the standard output the program was given, else to the
+  // console of the program that started it, if any.
+  virtual void WriteOutput(std::string_view text) = 0;
 
   virtual void SetCaption(std::string_view text) = 0;
   virtual void SetControlEnabled(Control control, bool enabled) = 0;

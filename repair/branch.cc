@@ -78,17 +78,31 @@ std::vector<RegistryEntry> ExpectedEntries(Platform& platform, int template_id) 
   return ParseRegText(RegTextFromWorkFile(ByteArrayImage(data)));
 }
 
-BranchCheck CompleteBranch(Platform& platform, const std::vector<RegistryEntry>& expected) {
+namespace {
+
+BranchCheck Result(const std::vector<RegistryEntry>& expected, const std::vector<const RegistryEntry*>& missing) {
   BranchCheck check;
   check.total = expected.size();
+  check.missing = missing.size();
+  if (!missing.empty()) check.first_missing = missing.front()->key;
+  return check;
+}
+
+}  // namespace
+
+BranchCheck CheckBranch(Platform& platform, const std::vector<RegistryEntry>& expected) {
+  return Result(expected, Missing(platform, expected));
+}
+
+BranchCheck CompleteBranch(Platform& platform, const std::vector<RegistryEntry>& expected) {
   const auto missing = Missing(platform, expected);
+  std::int32_t first_refusal = 0;
   for (const RegistryEntry* entry : missing) {
     const std::int32_t status = platform.WriteRegistryEntry(*entry);
-    if (status != 0 && check.status == 0) check.status = status;
+    if (status != 0 && first_refusal == 0) first_refusal = status;
   }
-  const auto still = missing.empty() ? missing : Missing(platform, expected);
-  check.missing = still.size();
-  if (!still.empty()) check.first_missing = still.front()->key;
+  BranchCheck check = Result(expected, missing.empty() ? missing : Missing(platform, expected));
+  check.status = first_refusal;
   return check;
 }
 

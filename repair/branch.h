@@ -31,8 +31,11 @@ struct BranchCheck {
 };
 
 // Compares the registry with `expected` (key names without regard to case,
-// string data exactly), writes what is missing or different, and reads back
-// once more. Never deletes anything.
+// string data exactly); writes nothing.
+BranchCheck CheckBranch(Platform& platform, const std::vector<RegistryEntry>& expected);
+
+// Compares as CheckBranch does, writes what is missing or different, and
+// reads back once more. Never deletes anything.
 BranchCheck CompleteBranch(Platform& platform, const std::vector<RegistryEntry>& expected);
 
 }  // namespace veltrik

@@ -12,6 +12,10 @@ constexpr const char* kPolicyValues[] = {
     "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools",
 };
 constexpr int kPasses = 2;
+constexpr const char* kBootMenuCommands[] = {
+    "bcdedit /set {current} bootmenupolicy legacy",
+    "bcdedit /set {current} onetimeadvancedoptions on",
+};
 }  // namespace
 
 int ChooseTemplate(Platform& platform) {
@@ -48,6 +52,28 @@ BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir) {
   // The importer's exit says nothing about what it imported (it may be
   // hijacked, or the .reg name blocked): only the registry itself does.
   return CompleteBranch(platform, ExpectedEntries(platform, template_id));
+}
+
+bool PrepareBootMenu(Platform& platform) {
+  std::uint32_t major = 0, minor = 0;
+  if (!platform.GetWindowsVersion(major, minor) || major < 6 || (major == 6 && minor < 2)) return true;
+  bool all = true;
+  for (const char* command : kBootMenuCommands) {
+    const auto process = platform.LaunchCommand(command, WindowStyle::kHidden);
+    const auto exit_code = process ? platform.WaitForProcess(*process, kBootMenuTimeoutMs) : std::nullopt;
+    all &= exit_code == 0u;
+  }
+  return all;
+}
+
+bool Restart(Platform& platform, const char* command) {
+  return platform.LaunchCommand(command, WindowStyle::kMinimized) || platform.RestartSystem();
+}
+
+std::string BootOptionsMessage(const std::string& nl) {
+  return "Safe Mode is repaired. Windows now restarts into a screen of boot options." + nl + nl +
+         "There choose Troubleshoot, Advanced options, Startup Settings, Restart, and then press 4 to start in "
+         "Safe Mode." + nl;
 }
 
 std::string RepairFailureMessage(const BranchCheck& check, const std::string& error_text, const std::string& nl) {

@@ -11,6 +11,9 @@ namespace veltrik {
 
 inline constexpr std::uint32_t kImportTimeoutMs = 60'000;
 inline constexpr char kRestartCommand[] = "shutdown -r -f -t 0";
+// Restarts into the boot options screen (Windows 8 and later).
+inline constexpr char kRestartToBootOptionsCommand[] = "shutdown -r -o -f -t 0";
+inline constexpr std::uint32_t kBootMenuTimeoutMs = 30'000;
 
 // 106 where user profiles live in a top-level "Users" folder, 105 otherwise.
 int ChooseTemplate(Platform& platform);
@@ -23,6 +26,18 @@ std::string ImportCommand(const std::string& win_dir, int template_id);
 // reads the branch back and completes it through the registry API. Leaves
 // neither the work file nor the .reg file behind. Returns the final check.
 BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir);
+
+// Windows 8 and later hide the F8 menu. There this turns it back on, and has
+// the next start show the Advanced Boot Options by itself once. True when
+// both took effect, or when the system needs neither.
+bool PrepareBootMenu(Platform& platform);
+
+// Starts `command`, else the system's own restart. True if a restart began.
+bool Restart(Platform& platform, const char* command);
+
+// How to reach Safe Mode from the boot options screen, when the boot menu
+// could not be set.
+std::string BootOptionsMessage(const std::string& nl);
 
 // The warning shown when the branch is not complete after the repair.
 std::string RepairFailureMessage(const BranchCheck& check, const std::string& error_text, const std::string& nl);

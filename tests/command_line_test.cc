@@ -1,9 +1,12 @@
-// Which program a command line may start, from an elevated program.
+// Which program a command line may start, from an elevated program; what
+// the program's own arguments ask for.
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "app/commands.h"
 #include "platform/command_line.h"
+#include "tests/fake_platform.h"
 
 namespace veltrik::testing {
 namespace {
@@ -55,6 +58,40 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchCase{"a path naming no file passes unchanged", "C:\\Gone\\f.exe x", {}, "", "C:\\Gone\\f.exe x"},
         LaunchCase{"empty passes unchanged", "", {}, "", ""}));
 // clang-format on
+
+TEST(ParseArgumentsTest, KnowsItsSwitchesAndNothingElse) {
+  const struct {
+    std::vector<std::string> args;
+    Action action;
+    bool restart = true;
+  } cases[] = {
+      {{}, Action::kWindow},
+      {{"/check"}, Action::kCheck},
+      {{"-CHECK"}, Action::kCheck},
+      {{"/Fix"}, Action::kFix},
+      {{"-fix", "/NoRestart"}, Action::kFix, false},
+      {{"/?"}, Action::kUsage},
+      {{"-?"}, Action::kUsage},
+  };
+  for (const auto& c : cases) {
+    const Command command = ParseArguments(c.args);
+    EXPECT_EQ(command.action, c.action) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(command.restart, c.restart) << ::testing::PrintToString(c.args);
+  }
+  const std::vector<std::string> bad[] = {{"/bogus"}, {"check"}, {"/"}, {""}, {"/fix", "/fix"}, {"/norestart"},
+                                          {"/norestart", "/fix"}, {"/check", "/norestart"}, {"/fix", "/norestart", "x"},
+                                          {"/check", "/fix"}, {"--check"}, {std::string("/check\0", 7)}};
+  for (const auto& args : bad) {
+    EXPECT_EQ(ParseArguments(args).action, Action::kBadArguments) << ::testing::PrintToString(args);
+    FakePlatform fake;
+    EXPECT_EQ(RunCommand(fake, ParseArguments(args)), kExitUsage);
+    EXPECT_EQ(fake.output.rfind("Usage: veltrik.exe [/check | /fix [/norestart]]\r\n", 0), 0u);
+    EXPECT_TRUE(fake.log.empty()) << "nothing written or started";
+  }
+  FakePlatform fake;
+  EXPECT_EQ(RunCommand(fake, ParseArguments({"/?"})), kExitOk);
+  EXPECT_EQ(fake.output.rfind("Usage: ", 0), 0u);
+}
 
 }  // namespace
 }  // namespace veltrik::testing

@@ -101,10 +101,10 @@ std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_li
   return next_process_++;
 }
 
-bool FakePlatform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
+std::optional<std::uint32_t> FakePlatform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
   const bool ends = !Fails("WaitForProcess", "");
   Events("wait " + std::to_string(process) + " " + std::to_string(timeout_ms) + (ends ? " ended" : " timeout"));
-  return ends;
+  return ends ? std::optional<std::uint32_t>(exit_code) : std::nullopt;
 }
 
 bool FakePlatform::LoadCustomResource(int id, Bytes& data) {

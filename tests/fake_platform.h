@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,8 @@ class FakePlatform : public Platform {
   // "regedit -s" imports into it, unless the editor is hijacked.
   std::map<std::string, std::map<std::string, std::string>> keys;
   bool regedit_imports = true;
+  std::pair<std::uint32_t, std::uint32_t> version = {5, 1};  // Windows XP
+  std::uint32_t exit_code = 0;                               // of every process waited for
   std::map<std::string, Bytes> files;  // folded path -> bytes; only C:\WINDOWS\ is writable
 
   // Fails operation `op`; with `argument`, only calls whose first argument
@@ -49,7 +52,11 @@ class FakePlatform : public Platform {
   bool GetProfilesDirectory(std::string& path) override;
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
   std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) override;
-  bool WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
+  std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
+  bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override {
+    std::tie(major, minor) = version;
+    return !Fails("GetWindowsVersion", "");
+  }
   bool LoadCustomResource(int id, Bytes& data) override;
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
   bool ReadWholeFile(std::string_view path, Bytes& data) override;
@@ -63,6 +70,8 @@ class FakePlatform : public Platform {
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
   bool RestartSystem() override;
+  void WriteOutput(std::string_view text) override { output += text; }
+  std::string output;
   void SetCaption(std::string_view text) override {
     caption = text;
     log.push_back("caption " + caption);

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/commands.h"
 #include "app/form.h"
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"
@@ -74,45 +75,88 @@ TEST(FixSequenceTest, LayoutFollowsTheProfilesFolder) {
 struct OutcomeCase {
   const char* what;
   std::vector<std::pair<const char*, const char*>> failures;  // operation, argument
-  std::vector<std::string> restarts;
-  std::vector<std::string> message;  // parts of the one message box, if any
-  bool repaired = true;              // the whole branch is in place afterwards
+  std::vector<std::string> restarts;  // with the boot-menu commands before them
+  std::vector<std::string> message;   // parts of the one message box, if any
+  bool repaired = true;               // the whole branch is in place afterwards
   bool keeps_files = false;
+  std::pair<std::uint32_t, std::uint32_t> version = {6, 1};  // Windows 7
+  std::uint32_t exit_code = 0;  // of every program waited for
+  int fix_exit = kExitRestartStarted;  // of "/fix" in the same case
   friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.what; }
 };
 
-class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {};
+class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {
+ protected:
+  void Prepare(FakePlatform& fake) {
+    const OutcomeCase& c = GetParam();
+    fake.profiles_directory = "C:\\Users";
+    fake.version = c.version;
+    fake.exit_code = c.exit_code;
+    fake.files[Fold("C:\\WINDOWS\\svcas.reg")] = {'o', 'l', 'd'};
+    for (auto [op, argument] : c.failures) {
+      fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
+      fake.Fail(op, argument);
+    }
+  }
+  static std::vector<std::string> Restarts(const FakePlatform& fake) {
+    std::vector<std::string> out;
+    for (const std::string& line : fake.log) {
+      if (line.rfind("launch 0 ", 0) == 0 || line.rfind("launch 2 shutdown", 0) == 0 || line == "restart-system") {
+        out.push_back(line);
+      }
+    }
+    return out;
+  }
+};
 
 TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranch) {
   const OutcomeCase& c = GetParam();
   FakePlatform fake;
-  fake.profiles_directory = "C:\\Users";
-  fake.files[Fold("C:\\WINDOWS\\svcas.reg")] = {'o', 'l', 'd'};
-  for (auto [op, argument] : c.failures) {
-    fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
-    fake.Fail(op, argument);
-  }
+  Prepare(fake);
   frmVeltrik form(fake);
   form.Form_Load();
   form.cmdStart_Click();
   EXPECT_EQ(MissingEntries(fake) == 0, c.repaired);
-  std::vector<std::string> restarts;
-  for (const std::string& line : fake.log) {
-    if (line == kRestart || line == "restart-system") restarts.push_back(line);
-  }
-  EXPECT_EQ(restarts, c.restarts);
+  EXPECT_EQ(Restarts(fake), c.restarts);
   EXPECT_EQ(fake.files.empty(), !c.keeps_files) << "work files left";
   EXPECT_EQ(fake.shell_objects_alive, 0);
   EXPECT_THAT(fake.enabled, ::testing::Each(::testing::Pair(::testing::_, true)));
   const auto boxes = fake.Only("msgbox");
-  EXPECT_EQ(fake.caption, c.message.empty() ? "Restarting..." : kTitle);
+  const bool restarted = !c.restarts.empty() && c.restarts.back().rfind("launch 0 ", 0) != 0;
+  EXPECT_EQ(fake.caption, restarted ? "Restarting..." : kTitle);
   ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
   for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
-  if (!boxes.empty()) EXPECT_EQ(boxes[0].rfind("msgbox 48 [" + kTitle + "] ", 0), 0u);
+  if (!boxes.empty()) EXPECT_EQ(boxes[0].rfind("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] ", 0), 0u);
   EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
 }
 
+TEST_P(FixOutcomeTest, FixOnTheCommandLineRestartsPlainlyAndSaysSo) {
+  const OutcomeCase& c = GetParam();
+  FakePlatform fake;
+  Prepare(fake);
+  EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix"})), c.fix_exit);
+  EXPECT_EQ(MissingEntries(fake) == 0, c.repaired);
+  EXPECT_EQ(fake.files.empty(), !c.keeps_files) << "work files left";
+  const std::vector<std::string> plain = {kRestart};
+  const auto restarts = Restarts(fake);
+  EXPECT_TRUE(restarts.empty() || restarts == plain || restarts == std::vector<std::string>{"restart-system"})
+      << ::testing::PrintToString(restarts);
+  EXPECT_EQ(restarts.empty(), c.fix_exit != kExitRestartStarted);
+  EXPECT_THAT(fake.log, ::testing::Each(::testing::Not(::testing::StartsWith("msgbox"))));
+  const char* said = c.fix_exit == kExitRestartStarted    ? "Restarting the computer now."
+                     : c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
+                                                          : "SafeBoot branch: NOT repaired; ";
+  EXPECT_THAT(fake.output, ::testing::HasSubstr(said));
+}
+
 const std::vector<std::string> kRestarted = {kRestart};
+const std::pair<std::uint32_t, std::uint32_t> kSeven = {6, 1}, kTen = {10, 0};
+const std::string kLegacy = "launch 0 bcdedit /set {current} bootmenupolicy legacy";
+const std::string kOnce = "launch 0 bcdedit /set {current} onetimeadvancedoptions on";
+const std::vector<std::string> kBootMenuAndRestart = {kLegacy, kOnce, kRestart};
+const std::vector<std::string> kBootOptions = {kLegacy, kOnce, "launch 2 shutdown -r -o -f -t 0"};
+const std::vector<std::string> kBootOptionsBox = {"Safe Mode is repaired", "Troubleshoot, Advanced options, "
+                                                  "Startup Settings, Restart, and then press 4"};
 const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = "run Veltrik as administrator";
 
 // clang-format off
@@ -129,14 +173,44 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"policy writes refused", {{"RegWrite", ""}}, kRestarted, {}},
         OutcomeCase{"files cannot be removed", {{"RemoveFile", ""}}, kRestarted, {}, true, true},
         OutcomeCase{"no way to restart", {{"LaunchCommand", "shutdown"}, {"RestartSystem", ""}}, {},
-                    {"Safe Mode is repaired", "restart the computer yourself"}},
+                    {"Safe Mode is repaired", "restart the computer yourself"}, true, false, kSeven, 0,
+                    kExitRestartRequired},
         OutcomeCase{"writes refused", {{"WriteRegistryEntry", "SafeBoot"}}, {},
                     {kNotRepaired, "158 of 158 entries of the SafeBoot branch are missing.\r\n",
                      "First missing key: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
-                    false},
+                    false, false, kTen, 0, kExitNotRepaired},
         OutcomeCase{"template unreadable", {{"LoadCustomResource", ""}}, {},
-                    {kNotRepaired, "stored copy of the SafeBoot branch could not be read", kAdvice}, false}));
+                    {kNotRepaired, "stored copy of the SafeBoot branch could not be read", kAdvice}, false, false,
+                    kSeven, 0, kExitNotRepaired},
+        OutcomeCase{"Windows 10", {}, kBootMenuAndRestart, {}, true, false, kTen},
+        OutcomeCase{"Windows 8.1", {}, kBootMenuAndRestart, {}, true, false, {6, 3}},
+        OutcomeCase{"Windows 8", {}, kBootMenuAndRestart, {}, true, false, {6, 2}},
+        OutcomeCase{"XP", {}, kRestarted, {}, true, false, {5, 1}},
+        OutcomeCase{"version unknown", {{"GetWindowsVersion", ""}}, kRestarted, {}, true, false, kTen},
+        OutcomeCase{"bcdedit missing", {{"LaunchCommand", "bcdedit"}}, {"launch 2 shutdown -r -o -f -t 0"},
+                    kBootOptionsBox, true, false, kTen},
+        OutcomeCase{"bcdedit refuses", {}, kBootOptions, kBootOptionsBox, true, false, kTen, 1},
+        OutcomeCase{"bcdedit never ends", {{"WaitForProcess", ""}}, kBootOptions, kBootOptionsBox, true, false, kTen},
+        OutcomeCase{"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"},
+                    kBootOptionsBox, true, false, {6, 2}, 1}));
 // clang-format on
+
+TEST(CheckCommandTest, ReportsTheBranchAndChangesNothing) {
+  FakePlatform fake;
+  fake.profiles_directory = "C:\\Users";
+  EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);
+  EXPECT_EQ(fake.output, "SafeBoot branch: not whole; 158 of 158 entries missing; first missing: " + kSafeBoot + "\r\n");
+  EXPECT_TRUE(fake.log.empty()) << "nothing written or started";
+  ASSERT_TRUE(FixSafeMode(fake, "C:\\WINDOWS\\").complete());
+  for (auto [args, said] : {std::pair{"-CHECK", "SafeBoot branch: 158 of 158 entries in place\r\n"},
+                            {"/fix", "SafeBoot branch: 158 of 158 entries in place; nothing to repair\r\n"}}) {
+    fake.log.clear();
+    fake.output.clear();
+    EXPECT_EQ(RunCommand(fake, ParseArguments({args})), kExitOk) << args;
+    EXPECT_EQ(fake.output, said);
+    EXPECT_TRUE(fake.log.empty()) << args << ": nothing written or started";
+  }
+}
 
 TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) {
   FakePlatform fake;

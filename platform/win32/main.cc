@@ -3,6 +3,9 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
+#include <cstdlib>
+
+#include "app/commands.h"
 #include "platform/win32/main_window.h"
 
 namespace {
@@ -30,6 +33,12 @@ void HardenDllSearch() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   HardenDllSearch();
+  // Arguments are for technicians' tools: the command line then runs alone, with no window.
+  const veltrik::Command command = veltrik::ParseArguments(std::vector<std::string>(__argv + 1, __argv + __argc));
+  if (command.action != veltrik::Action::kWindow) {
+    veltrik::win32::Win32Platform platform;
+    return veltrik::RunCommand(platform, command);
+  }
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
 

@@ -115,11 +115,12 @@ std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_l
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(style);
+  const DWORD flags = style == WindowStyle::kHidden ? CREATE_NO_WINDOW : 0;
   PROCESS_INFORMATION info = {};
   // The system folder as the current folder keeps an elevated child from
   // loading DLLs planted in the folder the program was started from.
   const std::wstring folder = SystemFolder();
-  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), command.data(), nullptr, nullptr, FALSE, flags,
                         nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     return std::nullopt;
   }
@@ -128,9 +129,9 @@ std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_l
   return info.dwProcessId;
 }
 
-bool Win32Platform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
+std::optional<std::uint32_t> Win32Platform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
   auto it = processes_.find(process);
-  if (it == processes_.end()) return false;
+  if (it == processes_.end()) return std::nullopt;
   const HANDLE handle = it->second.get();
   const DWORD start = ::GetTickCount();
   bool ended = false;
@@ -145,8 +146,47 @@ bool Win32Platform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) 
     if (r != WAIT_OBJECT_0 + 1) break;  // timeout or failure
     DoEvents();
   }
+  DWORD exit_code = 0;
+  const bool known = ended && ::GetExitCodeProcess(handle, &exit_code);
   processes_.erase(it);
-  return ended;
+  return known ? std::optional<std::uint32_t>(exit_code) : std::nullopt;
+}
+
+bool Win32Platform::GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) {
+  // GetVersionEx reports 6.2 on every later Windows to a program whose
+  // manifest does not name it; ntdll tells the truth. Looked up at run time.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  const auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                               reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
+                         : nullptr;
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!get || get(&info) != 0) return false;
+  major = info.dwMajorVersion;
+  minor = info.dwMinorVersion;
+  return true;
+}
+
+void Win32Platform::WriteOutput(std::string_view text) {
+  // Redirected handles (a pipe, a file) get the bytes as they are; a console
+  // gets them as characters, so that any code page shows them right.
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (!out || out == INVALID_HANDLE_VALUE) {
+    if (!console_ && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+      console_ = ScopedHandle(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+    }
+    out = console_.get();
+  }
+  if (!out || out == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0, written = 0;
+  if (::GetConsoleMode(out, &mode)) {
+    const std::wstring wide = Wide(text);
+    ::WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  } else {
+    ::WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
 }
 
 bool Win32Platform::LoadCustomResource(int id, Bytes& data) {

@@ -25,7 +25,8 @@ class Win32Platform : public Platform {
   bool GetProfilesDirectory(std::string& path) override;
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
   std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) override;
-  bool WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
+  std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
+  bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override;
   bool LoadCustomResource(int id, Bytes& data) override;
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
   bool ReadWholeFile(std::string_view path, Bytes& data) override;
@@ -37,6 +38,7 @@ class Win32Platform : public Platform {
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::string ErrorText(std::int32_t status) override;
   bool RestartSystem() override;
+  void WriteOutput(std::string_view text) override;
   void SetCaption(std::string_view text) override;
   void SetControlEnabled(Control control, bool enabled) override;
 
@@ -45,6 +47,7 @@ class Win32Platform : public Platform {
   HWND controls_[3] = {};
   bool ending_ = false;
   std::map<ProcessId, ScopedHandle> processes_;
+  ScopedHandle console_;  // the parent's console, once attached
 };
 
 }  // namespace veltrik::win32

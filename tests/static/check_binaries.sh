@@ -18,7 +18,7 @@ system_dlls_only() {
 }
 # Functions newer than XP are only reached through GetProcAddress.
 newer_calls_guarded() {
-  for f in SetDefaultDllDirectories SetDllDirectoryW; do
+  for f in SetDefaultDllDirectories SetDllDirectoryW RtlGetVersion; do
     ! imports "$1" | grep -qw "$f" && grep -qa "$f" "$1" || { echo "  $f imported, or not looked up"; return 1; }
   done
 }

@@ -50,6 +50,7 @@ class Prefix:
     def __init__(self, path, display, build, arch="win64", bits=64):
         self.path, self.display, self.build, self.arch = path, display, build, arch
         self.wow64 = arch == "win64" and bits == 32  # the program under test runs under WOW64
+        self.version = None  # unset, Debian's Wine 8 reports Windows 7: each case sets the one it means
         self.drive_c = os.path.join(path, "drive_c")
         self.app = self.window = None
         self.overrides = ["mscoree,mshtml=", "shutdown.exe=n"]
@@ -66,8 +67,11 @@ class Prefix:
                               timeout=timeout, check=False)
 
     def set_version(self, version):
-        """The Windows version the prefix reports: winxp64, win7, win81, win10."""
+        """The Windows version the prefix reports: winxp (winxp64 in a 64-bit prefix), win7, win8, win81, win10."""
+        if version == "winxp" and self.arch == "win64":
+            version = "winxp64"
         self.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
+        self.version = version
 
     @property
     def system_folders(self):
@@ -97,11 +101,11 @@ class Prefix:
         with open(path, "wb") as f:
             f.write(data)
 
-    def install_recorder(self, rel):
+    def install_recorder(self, rel, wow64_too=True):
         """A stand-in at `rel`. In a 64-bit prefix one in system32 or the Windows folder also goes into SysWOW64,
-        where Wine sends a 32-bit program that starts either."""
+        where Wine sends a 32-bit program that starts either, unless `wow64_too` is false."""
         folder, _, name = rel.lower().rpartition("\\")
-        if folder in (r"windows\system32", "windows") and self.arch == "win64":
+        if folder in (r"windows\system32", "windows") and self.arch == "win64" and wow64_too:
             self.install_recorder(r"windows\syswow64\\" + name)
         path = self.win_path(rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -138,6 +142,14 @@ class Prefix:
         self.app = subprocess.Popen(["wine", exe or os.path.join(self.build, "veltrik.exe")], env=self.env(),
                                     cwd=cwd or self.drive_c, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = self.wait_window("^%s$" % re.escape(TITLE))
+
+    def command(self, *args):
+        """Runs veltrik.exe with arguments from the prefix's cmd, which reads the whole exit code (Linux keeps
+        only its low byte); returns it and what the program wrote to standard output."""
+        exe = "Z:" + os.path.join(self.build, "veltrik.exe").replace("/", "\\")
+        out = self.wine("cmd", "/v:on", "/c", " ".join([exe, *args]) + " & echo exit=!errorlevel!", timeout=300)
+        text, _, code = out.stdout.decode(errors="replace").rpartition("exit=")
+        return int(code), text
 
     def wait_window(self, name_regex, timeout=60, exclude=()):
         deadline = time.time() + timeout
@@ -275,6 +287,8 @@ class Run:
         # Wine draws the frame and caption itself, as no window manager runs here.
         base.import_reg('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
         base.install_recorder(r"windows\system32\shutdown.exe")
+        # bcdedit has no 32-bit copy: a 32-bit program reaches it through Sysnative only.
+        base.install_recorder(r"windows\system32\bcdedit.exe", wow64_too=False)
         base.install_recorder(r"tools\browser.exe")
         base.stop()
 

@@ -36,14 +36,25 @@ def check_branch(p, template, extra=FOREIGN):
     assert not wrong, "%d keys or values missing or wrong, e.g. %s" % (len(wrong), wrong[:3])
 
 
+BOOT_MENU = [("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} bootmenupolicy legacy", 0),
+             ("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} onetimeadvancedoptions on", 0)]
+
+
+def restarts(p, boot_menu):
+    """The boot-menu commands and restarts, in order: program, binary that ran, arguments, window style."""
+    return check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"]) for r in p.records_of()
+                     if r["name"] in ("bcdedit.exe", "shutdown.exe")],
+                    (BOOT_MENU if boot_menu else []) + [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2)],
+                    "boot menu and restart on " + p.version)
+
+
 def fix_and_wait(p, name):
-    """Clicks FIX; the one restart comes with no import still running."""
+    """Clicks FIX; the one restart comes with no import still running, after the boot menu is set on 8 and later."""
     p.screenshot(name + "-before")
     p.click(FIX)
-    restarts = p.wait_record("shutdown.exe")
+    check_eq([r["regedit_running"] for r in p.wait_record("shutdown.exe")], [0], "imports running at the restart")
     p.screenshot(name + "-after")
-    check_eq([(r["command"].split(" ", 1)[1], r["show"], r["regedit_running"]) for r in restarts],
-             [("-r -f -t 0", 2, 0)], "restarts")
+    restarts(p, p.version in ("win8", "win81", "win10"))
     check_eq(p.work_files(), [], "work files left in C:\\windows")
 
 
@@ -115,6 +126,7 @@ def fix_completes_a_damaged_vista7_branch(run):
     damaged += "".join("[%s]\n@=%s\n\n" % (k, VISTA7[k][""]) for k in keys[::3])  # two thirds gone
     damaged += "[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n" % SAFEBOOT
     with run.prefix() as p:
+        p.set_version("win7")
         policies = ["HKEY_LOCAL_MACHINE\\" + POLICY, "HKEY_CURRENT_USER\\" + POLICY]  # seen by the prefix's own regedit
         p.import_reg(damaged + "".join("[%s]\n\"DisableRegistryTools\"=%s\n\n" % item
                                        for item in zip(policies, ('"1"', "dword:00000002"))))
@@ -132,6 +144,7 @@ def fix_completes_a_damaged_vista7_branch(run):
 
 def xp_layout_without_shutdown_restarts_through_the_system(run):
     with run.prefix() as p:
+        p.set_version("winxp")
         p.import_reg('[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList]\n'
                      '"ProfilesDirectory"=hex(2):%s00,00\n\n[%s\\Minimal\\AcmeGuard]\n@="Service"\n'
                      % ("".join("%02x,00," % ord(c) for c in "%SystemDrive%\\Documents and Settings"), SAFEBOOT))
@@ -154,6 +167,7 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
     ]
     reg_size = (os.path.getsize(os.path.join(ROOT, "resources", "safeboot_vista7.reg")) - 2) // 2
     with run.prefix() as p:
+        p.set_version("win7")
         p.install_recorder(r"windows\regedit.exe")  # records the size of the file it is given
         for number, files in enumerate(rounds):
             p.overrides[2:] = ["regedit.exe=n"]
@@ -206,13 +220,16 @@ def odd_browser_entries_start_the_registered_browser_or_the_fallback(run):
 
 
 def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
-    """A do-nothing system regedit, and copies of regedit and shutdown beside veltrik.exe and in its folder."""
+    """A do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and in its
+    folder, on Windows 10."""
     with run.prefix() as p:
+        p.set_version("win10")
         p.install_recorder(r"windows\regedit.exe")
         p.overrides.append("regedit.exe=n")
         for folder in ("download", "current"):
             p.install_recorder(folder + r"\regedit.exe")
             p.install_recorder(folder + r"\shutdown.exe")
+            p.install_recorder(folder + r"\bcdedit.exe")
         shutil.copy(os.path.join(p.build, "veltrik.exe"), p.win_path(r"download\veltrik.exe"))
         p.launch(exe=p.win_path(r"download\veltrik.exe"), cwd=p.win_path("current"))
         fix_and_wait(p, "hostile")
@@ -220,8 +237,8 @@ def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
         # C:\windows\regedit.exe the one in SysWOW64.
         regedit = r"c:\windows\syswow64\regedit.exe" if p.wow64 else r"c:\windows\regedit.exe"
         check_eq([(r["name"], r["path"], r["folder"]) for r in p.records_of() if r["name"] != "browser.exe"],
-                 [("regedit.exe", regedit, SYSTEM32)] * 2 + [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)],
-                 "programs started, and their current folder")
+                 [("regedit.exe", regedit, SYSTEM32)] * 2 + [(name, path, SYSTEM32) for name, path, _, _ in BOOT_MENU] +
+                 [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)], "programs started, and their current folder")
         p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
         check_branch(p, VISTA7, {})
 
@@ -229,6 +246,7 @@ def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
 def hanging_import_ends_at_the_time_limit(run, display):
     """Runs beside the other cases, on a display of its own: it mostly waits."""
     with run.prefix(display=display) as p:
+        p.set_version("win7")
         p.install_recorder(r"windows\regedit.exe")
         p.overrides.append("regedit.exe=n")
         p.extra_env["VELTRIK_HANG"] = "regedit.exe"
@@ -252,6 +270,51 @@ def hanging_import_ends_at_the_time_limit(run, display):
         check_eq(p.work_files(), [], "work files left")
 
 
+def windows81_without_bcdedit_restarts_into_the_boot_options(run):
+    with run.prefix() as p:
+        p.set_version("win81")
+        os.remove(p.win_path(r"windows\system32\bcdedit.exe"))
+        p.launch()
+        p.click(FIX)
+        box = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
+        p.screenshot("boot-options-box", box)
+        check_eq(p.records_of("shutdown.exe"), [], "restarts before the box is closed")
+        p.key("Return", box)
+        check_eq([(r["command"].split(" ", 1)[1], r["show"]) for r in p.wait_record("shutdown.exe")],
+                 [("-r -o -f -t 0", 2)], "restarts")
+        check_branch(p, VISTA7, {})
+
+
+def command_line_checks_and_fixes_with_exit_codes(run):
+    """No window, no browser, no box and no boot menu; the same guarantees as FIX."""
+    with run.prefix() as p:
+        p.set_version("win10")
+        p.wine("reg", "add", "HKLM\\" + POLICY, "/v", "DisableRegistryTools", "/t", "REG_DWORD", "/d", "1", "/f")
+        steps = [  # arguments, exit code, what the report starts with, restarts since the last step
+            (["/check"], 1, "SafeBoot branch: not whole; 158 of 158 entries missing; first missing: " + SAFEBOOT, 0),
+            (["/fix", "/norestart"], 3010, "SafeBoot branch: repaired, 158 of 158 entries in place", 0),
+            (["-CHECK"], 0, "SafeBoot branch: 158 of 158 entries in place", 0),
+            (["/fix"], 0, "SafeBoot branch: 158 of 158 entries in place; nothing to repair", 0),
+            (["/fix"], 1641, "SafeBoot branch: repaired, 158 of 158 entries in place", 1),
+            (["/bogus"], 2, "Usage: veltrik.exe [/check | /fix [/norestart]]", 0),
+        ]
+        for args, code, said, restarted in steps:
+            if restarted:
+                p.wine("reg", "delete", SAFEBOOT + "\\Network", "/f")
+            p.clear_records()
+            code_and_report = p.command(*args)
+            check_eq((code_and_report[0], code_and_report[1].split("\r\n")[0]), (code, said), " ".join(args))
+            launched = p.wait_record("shutdown.exe", timeout=20) if restarted else p.records_of()
+            check_eq([(r["name"], r["command"].split(" ", 1)[1]) for r in launched],
+                     [("shutdown.exe", "-r -f -t 0")] * restarted, "launched by " + " ".join(args))
+            check_eq(p.work_files(), [], "work files left by " + " ".join(args))
+            if code == 3010:
+                check_branch(p, VISTA7, {})
+                values = p.export("HKEY_LOCAL_MACHINE\\" + POLICY).get(("HKEY_LOCAL_MACHINE\\" + POLICY).lower(), {})
+                check_eq(values.get("disableregistrytools"), "dword:00000000", "policy after /fix /norestart")
+        check_branch(p, VISTA7, {})
+
+
 class Setting:
     """One build in one kind of prefix; hands the cases prefixes of its kind."""
 
@@ -270,7 +333,9 @@ CASES = [(window_links_about_and_exit, (X64,)), (window_scales_with_the_display,
          (fix_completes_a_damaged_vista7_branch, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),
-         (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY)]
+         (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY),
+         (windows81_without_bcdedit_restarts_into_the_boot_options, (X64,)),
+         (command_line_checks_and_fixes_with_exit_codes, EVERY)]
 
 
 def main():

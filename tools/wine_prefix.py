@@ -4,12 +4,14 @@ no SafeBoot branch) made once per run and copied per use, real clicks through
 xdotool, and a recording stand-in (recorder.exe) for the programs veltrik.exe
 starts, so that its restart is intercepted."""
 import contextlib
+import functools
 import os
 import re
 import shutil
 import subprocess
 import tempfile
 import time
+import types
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SAFEBOOT = r"HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot"
@@ -297,6 +299,11 @@ class Run:
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait()
+
+    def setting(self, label, build, arch, bits):
+        """One build in one kind of prefix: hands out prefixes of that kind for that build."""
+        return types.SimpleNamespace(label=label, prefix=functools.partial(self.prefix, arch=arch, build=build,
+                                                                           bits=bits))
 
     @contextlib.contextmanager
     def prefix(self, browser=True, display=None, arch="win64", build=None, bits=64):

@@ -40,21 +40,21 @@ BOOT_MENU = [("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} bootmen
              ("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} onetimeadvancedoptions on", 0)]
 
 
-def restarts(p, boot_menu):
-    """The boot-menu commands and restarts, in order: program, binary that ran, arguments, window style."""
-    return check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"]) for r in p.records_of()
-                     if r["name"] in ("bcdedit.exe", "shutdown.exe")],
-                    (BOOT_MENU if boot_menu else []) + [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2)],
-                    "boot menu and restart on " + p.version)
+def policy(p, key):
+    return p.export(key).get(key.lower(), {}).get("disableregistrytools")
 
 
 def fix_and_wait(p, name):
-    """Clicks FIX; the one restart comes with no import still running, after the boot menu is set on 8 and later."""
+    """Clicks FIX; the one restart comes with no import still running, after the boot menu is set on 8 and later
+    (program, binary that ran, arguments, window style)."""
     p.screenshot(name + "-before")
     p.click(FIX)
     check_eq([r["regedit_running"] for r in p.wait_record("shutdown.exe")], [0], "imports running at the restart")
     p.screenshot(name + "-after")
-    restarts(p, p.version in ("win8", "win81", "win10"))
+    check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"]) for r in p.records_of()
+              if r["name"] in ("bcdedit.exe", "shutdown.exe")],
+             BOOT_MENU * (p.version in ("win8", "win81", "win10")) +
+             [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2)], "boot menu and restart on " + p.version)
     check_eq(p.work_files(), [], "work files left in C:\\windows")
 
 
@@ -137,7 +137,7 @@ def fix_completes_a_damaged_vista7_branch(run):
         check_eq(p.caption(), "Restarting...", "caption after FIX")
         check_branch(p, VISTA7)
         for key in policies:
-            check_eq(p.export(key).get(key.lower(), {}).get("disableregistrytools"), "dword:00000000", key)
+            check_eq(policy(p, key), "dword:00000000", key)
         check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "stale .reg imported")
         assert p.app.poll() is None, "the window stays open until the restart"
 
@@ -286,43 +286,31 @@ def windows81_without_bcdedit_restarts_into_the_boot_options(run):
 
 
 def command_line_checks_and_fixes_with_exit_codes(run):
-    """No window, no browser, no box and no boot menu; the same guarantees as FIX."""
+    """No window, no browser, no box and no boot menu; the same guarantees as FIX. The policy, set before each
+    step, is the first thing a repair writes: where it stays set, nothing was written."""
     with run.prefix() as p:
         p.set_version("win10")
-        p.wine("reg", "add", "HKLM\\" + POLICY, "/v", "DisableRegistryTools", "/t", "REG_DWORD", "/d", "1", "/f")
-        steps = [  # arguments, exit code, what the report starts with, restarts since the last step
-            (["/check"], 1, "SafeBoot branch: not whole; 158 of 158 entries missing; first missing: " + SAFEBOOT, 0),
-            (["/fix", "/norestart"], 3010, "SafeBoot branch: repaired, 158 of 158 entries in place", 0),
-            (["-CHECK"], 0, "SafeBoot branch: 158 of 158 entries in place", 0),
-            (["/fix"], 0, "SafeBoot branch: 158 of 158 entries in place; nothing to repair", 0),
-            (["/fix"], 1641, "SafeBoot branch: repaired, 158 of 158 entries in place", 1),
-            (["/bogus"], 2, "Usage: veltrik.exe [/check | /fix [/norestart]]", 0),
-        ]
-        for args, code, said, restarted in steps:
+        key = "HKEY_LOCAL_MACHINE\\" + POLICY
+        steps = [  # arguments, exit code, the report's first line after "SafeBoot branch: ", restarts, policy lifted
+            ("/check", 1, "not whole; 158 of 158 entries missing; first missing: " + SAFEBOOT, 0, False),
+            ("/fix /norestart", 3010, "repaired, 158 of 158 entries in place", 0, True),
+            ("-CHECK", 0, "158 of 158 entries in place", 0, False), ("/bogus", 2, None, 0, False),
+            ("/fix", 0, "158 of 158 entries in place; nothing to repair", 0, False),
+            ("/fix", 1641, "repaired, 158 of 158 entries in place", 1, True)]
+        for args, code, said, restarted, lifted in steps:
             if restarted:
                 p.wine("reg", "delete", SAFEBOOT + "\\Network", "/f")
+            p.import_reg('[%s]\n"DisableRegistryTools"=dword:00000001\n' % key)
             p.clear_records()
-            code_and_report = p.command(*args)
-            check_eq((code_and_report[0], code_and_report[1].split("\r\n")[0]), (code, said), " ".join(args))
+            exit_code, report = p.command(*args.split())
+            check_eq((exit_code, report.split("\r\n")[0]), (code, "SafeBoot branch: " + said if said else
+                                                              "Usage: veltrik.exe [/check | /fix [/norestart]]"), args)
             launched = p.wait_record("shutdown.exe", timeout=20) if restarted else p.records_of()
             check_eq([(r["name"], r["command"].split(" ", 1)[1]) for r in launched],
-                     [("shutdown.exe", "-r -f -t 0")] * restarted, "launched by " + " ".join(args))
-            check_eq(p.work_files(), [], "work files left by " + " ".join(args))
+                     [("shutdown.exe", "-r -f -t 0")] * restarted, "launched by " + args)
+            check_eq((p.work_files(), policy(p, key)), ([], "dword:0000000%d" % (not lifted)), "work files, policy: " + args)
             if code == 3010:
                 check_branch(p, VISTA7, {})
-                values = p.export("HKEY_LOCAL_MACHINE\\" + POLICY).get(("HKEY_LOCAL_MACHINE\\" + POLICY).lower(), {})
-                check_eq(values.get("disableregistrytools"), "dword:00000000", "policy after /fix /norestart")
-        check_branch(p, VISTA7, {})
-
-
-class Setting:
-    """One build in one kind of prefix; hands the cases prefixes of its kind."""
-
-    def __init__(self, run, name, build, arch):
-        self.run, self.name, self.build, self.arch = run, name, build, arch
-
-    def prefix(self, **kw):
-        return self.run.prefix(arch=self.arch, build=self.build, bits=32 if self.name != X64 else 64, **kw)
 
 
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
@@ -344,7 +332,7 @@ def main():
     results = []
 
     def attempt(fn, setting, *args):
-        start, passed, name = time.time(), False, "%s [%s]" % (fn.__name__, setting.name)
+        start, passed, name = time.time(), False, "%s [%s]" % (fn.__name__, setting.label)
         try:
             fn(setting, *args)
             passed = True
@@ -357,8 +345,9 @@ def main():
         return not wanted or fn.__name__ in wanted or name in wanted
 
     with Run(builds["x64"], ("win64", "win32"), builds["x86"]) as run:
-        settings = {X64: Setting(run, X64, builds["x64"], "win64"), WOW64: Setting(run, WOW64, builds["x86"], "win64"),
-                    X86: Setting(run, X86, builds["x86"], "win32")}
+        # Each setting hands its cases prefixes of its kind, for its build.
+        settings = {name: run.setting(name, builds[build], arch, bits) for name, build, arch, bits in
+                    ((X64, "x64", "win64", 64), (WOW64, "x86", "win64", 32), (X86, "x86", "win32", 32))}
         hang = hanging_import_ends_at_the_time_limit
         display, xvfb = start_display() if chosen(hang, X64) else (None, None)
         background = threading.Thread(target=attempt, args=(hang, settings[X64], display)) if display else None

@@ -14,7 +14,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 from wine_prefix import FIX, LOADERS, SAFEBOOT, TITLE, Run  # noqa: E402
 
-ROUNDS = int(os.environ.get("VELTRIK_BENCH_ROUNDS", "5"))
+ROUNDS = int(os.environ.get("VELTRIK_BENCH_ROUNDS", "9"))
 X64 = os.path.join(ROOT, "build", "windows-x64")
 X86 = os.path.join(ROOT, "build", "windows-x86")
 

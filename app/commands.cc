@@ -60,12 +60,13 @@ int RunCommand(Platform& platform, const Command& command) {
   }
   const auto expected = ExpectedEntries(platform, ChooseTemplate(platform));
   const BranchCheck before = CheckBranch(platform, expected);
-  if (before.complete() || command.action == Action::kCheck) {
-    const bool fixing = command.action == Action::kFix;
-    platform.WriteOutput(Report(platform, before.complete() ? Entries(before) + (fixing ? "; nothing to repair" : "")
-                                                            : "not whole",
-                                before));
+  if (command.action == Action::kCheck) {
+    platform.WriteOutput(Report(platform, before.complete() ? Entries(before) : "not whole", before));
     return before.complete() ? kExitOk : kExitNotRepaired;
+  }
+  if (before.complete()) {
+    platform.WriteOutput(Report(platform, Entries(before) + "; nothing to repair", before));
+    return kExitOk;
   }
   WindowState state;
   DerivePaths(platform, state);

@@ -75,11 +75,6 @@ class Prefix:
         self.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
         self.version = version
 
-    @property
-    def system_folders(self):
-        """The system folder of each kind of program: the 64-bit one, and SysWOW64 for 32-bit programs."""
-        return [r"windows\system32"] + ([r"windows\syswow64"] if self.arch == "win64" else [])
-
     def xdo(self, *args):
         out = subprocess.run(["xdotool", *map(str, args)], env=self.env(), stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, timeout=30, check=False)

@@ -54,7 +54,7 @@ def fix_and_wait(p, name):
     check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"]) for r in p.records_of()
               if r["name"] in ("bcdedit.exe", "shutdown.exe")],
              BOOT_MENU * (p.version in ("win8", "win81", "win10")) +
-             [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2)], "boot menu and restart on " + p.version)
+             [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2)], "boot menu and restart on %s" % p.version)
     check_eq(p.work_files(), [], "work files left in C:\\windows")
 
 

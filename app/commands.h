@@ -23,8 +23,9 @@ struct Command {
   bool restart = true;  // /fix without /norestart
 };
 
-// No arguments: the window. "/check", "/fix", "/fix /norestart", "/?",
-// without regard to case and with "-" for "/"; anything else is bad.
+// No arguments: the window. "/check", "/fix", "/fix /norestart" (in either
+// order), "/?", without regard to case and with "-" for "/"; anything else,
+// a switch given twice included, is bad.
 Command ParseArguments(const std::vector<std::string>& args);
 
 // Runs a command other than the window, writing its report through the

@@ -25,19 +25,20 @@ double MillisecondsSince(LARGE_INTEGER start) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (__argc < 3) return 2;
   veltrik::win32::Win32Platform platform;
-  veltrik::Bytes data;
-  if (!platform.ReadWholeFile(veltrik::win32::Utf8(__wargv[1]), data)) return 1;
-  const auto expected = veltrik::ParseRegText(veltrik::RegTextFromWorkFile(veltrik::ByteArrayImage(data)));
+  veltrik::SafeBootTemplate stored;
+  stored.loaded = platform.ReadWholeFile(veltrik::win32::Utf8(__wargv[1]), stored.data);
+  if (!stored.loaded) return 1;
+  stored.entries = veltrik::ParseRegText(veltrik::RegTextFromWorkFile(veltrik::ByteArrayImage(stored.data)));
   double times[2];
   for (double& time : times) {
     LARGE_INTEGER start;
     ::QueryPerformanceCounter(&start);
-    const veltrik::BranchCheck check = veltrik::CompleteBranch(platform, expected);
+    const veltrik::BranchCheck check = veltrik::CompleteBranch(platform, stored);
     time = MillisecondsSince(start);
     if (!check.complete()) return 1;
   }
   FILE* out = _wfopen(__wargv[2], L"w");
   if (!out) return 1;
-  std::fprintf(out, "%.1f %.1f %zu\n", times[0], times[1], expected.size());
+  std::fprintf(out, "%.1f %.1f %zu\n", times[0], times[1], stored.entries.size());
   return std::fclose(out) == 0 ? 0 : 1;
 }

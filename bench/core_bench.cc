@@ -13,24 +13,24 @@ void BM_BuildRegFile(benchmark::State& state) {
   const int id = static_cast<int>(state.range(0));
   FakePlatform fake;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(BuildRegFile(fake, id, "C:\\WINDOWS\\"));
+    benchmark::DoNotOptimize(BuildRegFile(fake, LoadTemplate(fake, id), "C:\\WINDOWS\\"));
     fake.log.clear();
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fake.resources[id].size()));
 }
-BENCHMARK(BM_BuildRegFile)->Arg(105)->Arg(106)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildRegFile)->Arg(105)->Arg(106)->Arg(109)->Unit(benchmark::kMicrosecond);
 
 void BM_FixSequence(benchmark::State& state) {
   for (auto _ : state) {
     FakePlatform fake;
-    fake.profiles_directory = state.range(0) == 106 ? "C:\\Users" : "C:\\Documents and Settings";
+    fake.version = state.range(0) == 109 ? std::pair(10u, 0u) : state.range(0) == 106 ? std::pair(6u, 0u) : std::pair(5u, 1u);
     frmVeltrik form(fake);
     form.Form_Load();
     form.cmdStart_Click();
     benchmark::DoNotOptimize(fake.log.size());
   }
 }
-BENCHMARK(BM_FixSequence)->Arg(105)->Arg(106)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FixSequence)->Arg(105)->Arg(106)->Arg(109)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace veltrik::testing

@@ -1,8 +1,9 @@
-# Turns the two stored templates into a C++ source file, so that the test
+# Turns the stored templates into a C++ source file, so that the test
 # build carries them the way the program carries its resources.
 function(veltrik_embed_templates out)
   set(src "#include <cstdint>\n#include <vector>\n\nnamespace veltrik::testing {\n")
-  foreach(pair "105;safeboot_xp.reg" "106;safeboot_vista7.reg")
+  foreach(pair "105;safeboot_xp.reg" "106;safeboot_vista7.reg" "107;safeboot_win7.reg" "108;safeboot_win8.reg"
+               "109;safeboot_win10.reg")
     list(GET pair 0 id)
     list(GET pair 1 name)
     set(path ${PROJECT_SOURCE_DIR}/resources/${name})

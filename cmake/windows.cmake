@@ -27,8 +27,9 @@ if(MINGW)
   # One self-contained program file: no MinGW runtime DLLs beside it.
   target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
 endif()
+file(GLOB VELTRIK_TEMPLATES ${PROJECT_SOURCE_DIR}/resources/safeboot_*.reg)
 set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
-  "${PROJECT_SOURCE_DIR}/resources/safeboot_xp.reg;${PROJECT_SOURCE_DIR}/resources/safeboot_vista7.reg;${PROJECT_SOURCE_DIR}/resources/veltrik.manifest;${PROJECT_SOURCE_DIR}/resources/background_band.bmp;${PROJECT_SOURCE_DIR}/resources/background_field.bmp")
+  "${VELTRIK_TEMPLATES};${PROJECT_SOURCE_DIR}/resources/veltrik.manifest;${PROJECT_SOURCE_DIR}/resources/background_band.bmp;${PROJECT_SOURCE_DIR}/resources/background_field.bmp")
 
 # The end-to-end tests' stand-in for the programs veltrik.exe starts.
 add_executable(recorder WIN32 tools/recorder.cc)

@@ -36,13 +36,23 @@ enum class Control { kStart, kAbout, kExit };
 // Identifies a process started by LaunchCommand, for WaitForProcess.
 using ProcessId = std::uint32_t;
 
-// A registry key and, where `name` is set, one of its REG_SZ values ("" names
-// the default value). `key` is a full path as a .reg file writes it, e.g.
-// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot.
+// The registry's status for a key or value that does not exist
+// (ERROR_FILE_NOT_FOUND).
+inline constexpr std::int32_t kStatusNotFound = 2;
+
+// A registry value's type, numbered as the registry numbers it; other numbers
+// stand for the types the program only names.
+enum class ValueType : std::uint32_t { kNone = 0, kString = 1, kDword = 4 };
+
+// A registry key and, where `name` is set, one of its values ("" names the
+// default value): a REG_SZ with `data` as its text, or a REG_DWORD with `data`
+// as its number in decimal. `key` is a full path as a .reg file writes it,
+// e.g. HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot.
 struct RegistryEntry {
   std::string key;
   std::optional<std::string> name;
   std::string data;
+  ValueType type = ValueType::kString;
 };
 
 // The registry half of the scripting shell object. Created per procedure and
@@ -107,12 +117,15 @@ class Platform {
 
   // The registry as the repair checks it, always in the 64-bit view. Results
   // are the system's status codes, 0 for success.
-  // Opens the entry's key and, where it names a value, reads that value into
-  // `data`; a value that is not REG_SZ is an error.
-  virtual std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) = 0;
-  // Creates the key as needed and, where the entry names a value, sets it as
-  // REG_SZ.
+  // Opens the entry's key and, where it names a value, reads that value's
+  // type into `type` and, for REG_SZ and REG_DWORD, its data into `data` as
+  // RegistryEntry holds it; the data of any other type reads as "".
+  virtual std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) = 0;
+  // Creates the key as needed and, where the entry names a value, sets it
+  // with the entry's type.
   virtual std::int32_t WriteRegistryEntry(const RegistryEntry& entry) = 0;
+  // The names of the key's direct subkeys, as the system spells them.
+  virtual std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) = 0;
   // The system's text for a status code.
   virtual std::string ErrorText(std::int32_t status) = 0;
 

@@ -1,5 +1,10 @@
 #include "repair/branch.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <set>
+
 #include "repair/reg_file.h"
 
 namespace veltrik {
@@ -22,9 +27,23 @@ bool Quoted(std::string_view line, std::size_t& at, std::string& out) {
   return false;
 }
 
+// dword:<1 to 8 hex digits>, as the number in decimal.
+bool Dword(std::string_view text, std::string& out) {
+  constexpr std::string_view kPrefix = "dword:";
+  const std::string_view hex = text.substr(std::min(text.size(), kPrefix.size()));
+  if (text.substr(0, kPrefix.size()) != kPrefix || hex.empty() || hex.size() > 8 ||
+      hex.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+    return false;
+  }
+  out = std::to_string(std::strtoul(std::string(hex).c_str(), nullptr, 16));
+  return true;
+}
+
 bool Matches(Platform& platform, const RegistryEntry& entry) {
+  ValueType type = ValueType::kNone;
   std::string data;
-  return platform.ReadRegistryEntry(entry, data) == 0 && (!entry.name || data == entry.data);
+  return platform.ReadRegistryEntry(entry, type, data) == 0 &&
+         (!entry.name || (type == entry.type && data == entry.data));
 }
 
 std::vector<const RegistryEntry*> Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
@@ -63,26 +82,26 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
     } else if (!Quoted(line, at, name)) {
       continue;
     }
-    std::string data;
-    if (line.substr(at, 1) != "=" || !Quoted(line, ++at, data) || at != line.size()) continue;
-    out.push_back({key, name, data});
+    if (line.substr(at, 1) != "=") continue;
+    RegistryEntry entry{key, name, "", ValueType::kString};
+    if (Dword(line.substr(++at), entry.data)) {
+      entry.type = ValueType::kDword;
+    } else if (!Quoted(line, at, entry.data) || at != line.size()) {
+      continue;
+    }
+    out.push_back(std::move(entry));
     bare = false;
   }
   if (bare) out.push_back({key, std::nullopt, ""});
   return out;
 }
 
-std::vector<RegistryEntry> ExpectedEntries(Platform& platform, int template_id) {
-  Bytes data;
-  if (!platform.LoadCustomResource(template_id, data)) return {};
-  return ParseRegText(RegTextFromWorkFile(ByteArrayImage(data)));
-}
-
 namespace {
 
-BranchCheck Result(const std::vector<RegistryEntry>& expected, const std::vector<const RegistryEntry*>& missing) {
+BranchCheck Result(const SafeBootTemplate& stored, const std::vector<const RegistryEntry*>& missing) {
   BranchCheck check;
-  check.total = expected.size();
+  check.windows = stored.windows;
+  check.total = stored.entries.size();
   check.missing = missing.size();
   if (!missing.empty()) check.first_missing = missing.front()->key;
   return check;
@@ -90,20 +109,46 @@ BranchCheck Result(const std::vector<RegistryEntry>& expected, const std::vector
 
 }  // namespace
 
-BranchCheck CheckBranch(Platform& platform, const std::vector<RegistryEntry>& expected) {
-  return Result(expected, Missing(platform, expected));
+BranchCheck CheckBranch(Platform& platform, const SafeBootTemplate& stored) {
+  return Result(stored, Missing(platform, stored.entries));
 }
 
-BranchCheck CompleteBranch(Platform& platform, const std::vector<RegistryEntry>& expected) {
-  const auto missing = Missing(platform, expected);
+BranchCheck CompleteBranch(Platform& platform, const SafeBootTemplate& stored) {
+  const auto missing = Missing(platform, stored.entries);
   std::int32_t first_refusal = 0;
   for (const RegistryEntry* entry : missing) {
     const std::int32_t status = platform.WriteRegistryEntry(*entry);
     if (status != 0 && first_refusal == 0) first_refusal = status;
   }
-  BranchCheck check = Result(expected, missing.empty() ? missing : Missing(platform, expected));
+  BranchCheck check = Result(stored, missing.empty() ? missing : Missing(platform, stored.entries));
   check.status = first_refusal;
   return check;
+}
+
+ForeignEntries FindForeignEntries(Platform& platform, const SafeBootTemplate& stored, std::size_t max_listed) {
+  const auto fold = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  std::set<std::string> own;  // folded full key paths of the list
+  for (const RegistryEntry& entry : stored.entries) own.insert(fold(entry.key));
+  ForeignEntries found;
+  if (stored.entries.empty()) return found;
+  const std::string root = stored.entries.front().key;  // the SafeBoot key itself
+  for (const char* section : {"Minimal", "Network"}) {
+    const std::string parent = root + "\\" + section;
+    std::vector<std::string> names;
+    if (platform.EnumerateSubkeys(parent, names) != 0) continue;
+    for (const std::string& name : names) {
+      if (own.count(fold(parent + "\\" + name))) continue;
+      if (found.count++ >= max_listed) continue;
+      ForeignEntry entry;
+      entry.name = std::string(section) + "\\" + name;
+      entry.status = platform.ReadRegistryEntry({parent + "\\" + name, "", ""}, entry.type, entry.data);
+      found.listed.push_back(std::move(entry));
+    }
+  }
+  return found;
 }
 
 }  // namespace veltrik

@@ -12,17 +12,16 @@
 
 namespace veltrik {
 
+struct SafeBootTemplate;
+
 // Reads the part of the registry editor's export format that the templates
-// use: "[key]" lines, and "@=" and "name"= string values with \\ and \"
-// escapes. A key without values is one entry; a key with values gives one
-// entry per value. Anything else is ignored.
+// use: "[key]" lines, and "@=" and "name"= values, strings with \\ and \"
+// escapes or dword:<hex>. A key without values is one entry; a key with
+// values gives one entry per value. Anything else is ignored.
 std::vector<RegistryEntry> ParseRegText(std::string_view text);
 
-// The entries a template adds, read from the stored template itself; empty
-// when it cannot be loaded.
-std::vector<RegistryEntry> ExpectedEntries(Platform& platform, int template_id);
-
 struct BranchCheck {
+  std::string windows;        // whose list was compared, e.g. "Windows 10"
   std::size_t total = 0;      // entries expected
   std::size_t missing = 0;    // still missing or different at the end
   std::string first_missing;  // the key of the first of those
@@ -30,12 +29,29 @@ struct BranchCheck {
   bool complete() const { return total > 0 && missing == 0; }
 };
 
-// Compares the registry with `expected` (key names without regard to case,
-// string data exactly); writes nothing.
-BranchCheck CheckBranch(Platform& platform, const std::vector<RegistryEntry>& expected);
+// Compares the registry with the template's entries (key names without
+// regard to case; type and data exactly); writes nothing.
+BranchCheck CheckBranch(Platform& platform, const SafeBootTemplate& stored);
 
 // Compares as CheckBranch does, writes what is missing or different, and
 // reads back once more. Never deletes anything.
-BranchCheck CompleteBranch(Platform& platform, const std::vector<RegistryEntry>& expected);
+BranchCheck CompleteBranch(Platform& platform, const SafeBootTemplate& stored);
+
+// A subkey of Minimal or Network that the compared list does not have.
+struct ForeignEntry {
+  std::string name;          // section and key, e.g. Minimal\EvilSvc
+  std::int32_t status = 0;   // of reading its default value
+  ValueType type = ValueType::kString;
+  std::string data;
+};
+
+struct ForeignEntries {
+  std::size_t count = 0;
+  std::vector<ForeignEntry> listed;  // the first of them, default values read
+};
+
+// Finds what else Minimal and Network hold, beside the template's entries,
+// reading the default values of the first `max_listed` only. Changes nothing.
+ForeignEntries FindForeignEntries(Platform& platform, const SafeBootTemplate& stored, std::size_t max_listed);
 
 }  // namespace veltrik

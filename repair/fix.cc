@@ -19,13 +19,19 @@ constexpr const char* kBootMenuCommands[] = {
 }  // namespace
 
 int ChooseTemplate(Platform& platform) {
+  std::uint32_t major = 0, minor = 0;
+  if (platform.GetWindowsVersion(major, minor) && major >= 5) {
+    if (major == 5) return kTemplateXp;
+    if (major == 6 && minor <= 3) return minor == 0 ? kTemplateVista : minor == 1 ? kTemplateWin7 : kTemplateWin8;
+    return kTemplateWin10;
+  }
   std::string profiles;
   if (!platform.GetProfilesDirectory(profiles)) return kTemplateXp;
   std::string probe = profiles + "\\";
   if (probe.size() < 9) return kTemplateXp;
   probe = probe.substr(2, 7);
   for (char& c : probe) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return probe == "\\users\\" ? kTemplateVista7 : kTemplateXp;
+  return probe == "\\users\\" ? kTemplateVista : kTemplateXp;
 }
 
 std::string ImportCommand(const std::string& win_dir, int template_id) {
@@ -33,11 +39,10 @@ std::string ImportCommand(const std::string& win_dir, int template_id) {
   return "regedit -s " + (path.find(' ') == std::string::npos ? path : "\"" + path + "\"");
 }
 
-BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir) {
+BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir, const SafeBootTemplate& stored) {
   auto shell = platform.CreateObject("WScript.Shell");
-  const int template_id = ChooseTemplate(platform);
-  BuildRegFile(platform, template_id, strWinDir);
-  const std::string import = ImportCommand(strWinDir, template_id);
+  BuildRegFile(platform, stored, strWinDir);
+  const std::string import = ImportCommand(strWinDir, stored.id);
   for (int pass = 0; pass < kPasses; ++pass) {
     if (shell) {
       for (const char* value : kPolicyValues) shell->RegWrite(value, 0, "REG_DWORD");
@@ -48,10 +53,10 @@ BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir) {
     }
   }
   // Removed only now, so that both passes import the same complete file.
-  platform.RemoveFile(strWinDir + RegFileName(template_id));
+  platform.RemoveFile(strWinDir + RegFileName(stored.id));
   // The importer's exit says nothing about what it imported (it may be
   // hijacked, or the .reg name blocked): only the registry itself does.
-  return CompleteBranch(platform, ExpectedEntries(platform, template_id));
+  return CompleteBranch(platform, stored);
 }
 
 bool PrepareBootMenu(Platform& platform) {
@@ -81,8 +86,8 @@ std::string RepairFailureMessage(const BranchCheck& check, const std::string& er
   if (check.total == 0) {
     text += "The stored copy of the SafeBoot branch could not be read." + nl;
   } else {
-    text += std::to_string(check.missing) + " of " + std::to_string(check.total) +
-            " entries of the SafeBoot branch are missing." + nl + "First missing key: " + check.first_missing + nl;
+    text += std::to_string(check.missing) + " of " + std::to_string(check.total) + " entries of the SafeBoot branch (" +
+            check.windows + " list) are missing." + nl + "First missing key: " + check.first_missing + nl;
   }
   if (!error_text.empty()) text += "Reason: " + error_text + nl;
   return text + nl + "What to try: run Veltrik as administrator (right-click it, \"Run as administrator\"), " +

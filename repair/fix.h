@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "repair/branch.h"
+#include "repair/reg_file.h"
 
 namespace veltrik {
 
@@ -15,17 +16,21 @@ inline constexpr char kRestartCommand[] = "shutdown -r -f -t 0";
 inline constexpr char kRestartToBootOptionsCommand[] = "shutdown -r -o -f -t 0";
 inline constexpr std::uint32_t kBootMenuTimeoutMs = 30'000;
 
-// 106 where user profiles live in a top-level "Users" folder, 105 otherwise.
+// The list of the Windows this is, by the version the system reports: 5.x XP,
+// 6.0 Vista, 6.1 7, 6.2 and 6.3 8.1, later 10. Where the version cannot be
+// read, Vista's where user profiles live in a top-level "Users" folder, XP's
+// otherwise.
 int ChooseTemplate(Platform& platform);
 
 // "regedit -s " and the .reg path, quoted only when it contains a space.
 std::string ImportCommand(const std::string& win_dir, int template_id);
 
-// Builds the .reg file in `strWinDir`, lifts "DisableRegistryTools" in both
-// hives and imports the file silently, twice, waiting for each import; then
-// reads the branch back and completes it through the registry API. Leaves
-// neither the work file nor the .reg file behind. Returns the final check.
-BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir);
+// Builds the template's .reg file in `strWinDir`, lifts "DisableRegistryTools"
+// in both hives and imports the file silently, twice, waiting for each
+// import; then reads the branch back and completes it through the registry
+// API. Leaves neither the work file nor the .reg file behind. Returns the
+// final check.
+BranchCheck FixSafeMode(Platform& platform, const std::string& strWinDir, const SafeBootTemplate& stored);
 
 // Windows 8 and later hide the F8 menu. There this turns it back on, and has
 // the next start show the Advanced Boot Options by itself once. True when

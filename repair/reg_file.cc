@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "repair/branch.h"
+
 namespace veltrik {
 
 namespace {
@@ -54,9 +56,19 @@ std::string Narrow(std::string_view payload) {
 
 }  // namespace
 
-const char* WorkFileName(int template_id) { return template_id == kTemplateVista7 ? "svcas.tmp" : "sxcas.tmp"; }
+SafeBootTemplate LoadTemplate(Platform& platform, int id) {
+  static const char* const kWindows[] = {"Windows XP", "Windows Vista", "Windows 7", "Windows 8.1", "Windows 10"};
+  SafeBootTemplate stored;
+  stored.id = id;
+  if (id >= kTemplateXp && id <= kTemplateWin10) stored.windows = kWindows[id - kTemplateXp];
+  stored.loaded = platform.LoadCustomResource(id, stored.data);
+  if (stored.loaded) stored.entries = ParseRegText(RegTextFromWorkFile(ByteArrayImage(stored.data)));
+  return stored;
+}
 
-const char* RegFileName(int template_id) { return template_id == kTemplateVista7 ? "svcas.reg" : "sxcas.reg"; }
+const char* WorkFileName(int template_id) { return template_id == kTemplateXp ? "sxcas.tmp" : "svcas.tmp"; }
+
+const char* RegFileName(int template_id) { return template_id == kTemplateXp ? "sxcas.reg" : "svcas.reg"; }
 
 Bytes ByteArrayImage(const Bytes& data) {
   const auto n = static_cast<std::uint32_t>(data.size());
@@ -86,18 +98,17 @@ std::string RegTextFromWorkFile(const Bytes& work) {
   return out;
 }
 
-bool BuildRegFile(Platform& platform, int template_id, const std::string& work_dir) {
-  const std::string work_path = work_dir + WorkFileName(template_id);
-  const std::string reg_path = work_dir + RegFileName(template_id);
+bool BuildRegFile(Platform& platform, const SafeBootTemplate& stored, const std::string& work_dir) {
+  const std::string work_path = work_dir + WorkFileName(stored.id);
+  const std::string reg_path = work_dir + RegFileName(stored.id);
 
-  Bytes data;
-  if (!platform.LoadCustomResource(template_id, data)) {
+  if (!stored.loaded) {
     // Without the template there is nothing to import; older files must not be.
     platform.RemoveFile(reg_path);
     platform.RemoveFile(work_path);
     return false;
   }
-  const Bytes image = ByteArrayImage(data);
+  const Bytes image = ByteArrayImage(stored.data);
   Bytes work;
   const bool round_trip = platform.WriteWholeFile(work_path, image) && platform.ReadWholeFile(work_path, work);
   // A work-file name that is blocked (read-only, a folder) must not stop the

@@ -2,17 +2,35 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace veltrik {
 
-inline constexpr int kTemplateXp = 105;      // Windows XP service layout
-inline constexpr int kTemplateVista7 = 106;  // Windows Vista and 7 layout
+// Each Windows' own list of what SafeBoot holds.
+inline constexpr int kTemplateXp = 105;     // XP
+inline constexpr int kTemplateVista = 106;  // Vista
+inline constexpr int kTemplateWin7 = 107;   // 7
+inline constexpr int kTemplateWin8 = 108;   // 8 and 8.1
+inline constexpr int kTemplateWin10 = 109;  // 10, 11 and later
+
+// A stored template as the repair uses it.
+struct SafeBootTemplate {
+  int id = 0;
+  const char* windows = "";  // whose list it is, e.g. "Windows 10"
+  bool loaded = false;
+  Bytes data;
+  std::vector<RegistryEntry> entries;  // what it adds, in its order
+};
+
+// Loads template `id` and reads the entries it adds through the same
+// conversion the .reg file goes through; `loaded` is false when it cannot.
+SafeBootTemplate LoadTemplate(Platform& platform, int id);
 
 inline constexpr char kRegHeader[] = "Windows Registry Editor Version 5.00";
 
-// Work file and .reg file names for a template (the XP names for any other id).
+// Work file and .reg file names for a template (sxcas for XP, svcas for the others).
 const char* WorkFileName(int template_id);
 const char* RegFileName(int template_id);
 
@@ -29,6 +47,6 @@ std::string RegTextFromWorkFile(const Bytes& work);
 // Writes the template's .reg file into `work_dir` (ending in a backslash)
 // through its work file, which is deleted again. True if a complete .reg file
 // was written; otherwise no .reg file of that name is left.
-bool BuildRegFile(Platform& platform, int template_id, const std::string& work_dir);
+bool BuildRegFile(Platform& platform, const SafeBootTemplate& stored, const std::string& work_dir);
 
 }  // namespace veltrik

@@ -12,5 +12,8 @@
 /* The SafeBoot templates, type "CUSTOM". */
 #define IDR_TEMPLATE_XP 105
 #define IDR_TEMPLATE_VISTA7 106
+#define IDR_TEMPLATE_WIN7 107
+#define IDR_TEMPLATE_WIN8 108
+#define IDR_TEMPLATE_WIN10 109
 
 #endif

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
+#include <tuple>
 
 #include "repair/branch.h"
 
@@ -94,8 +96,8 @@ std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_li
     std::string path(command_line.substr(importer.size()));
     if (path.size() > 1 && path.front() == '"') path = path.substr(1, path.size() - 2);
     for (const RegistryEntry& entry : ParseRegText(FileText(path))) {
-      auto& values = keys[Fold(entry.key)];
-      if (entry.name) values[Fold(*entry.name)] = entry.data;
+      auto& values = keys[entry.key];
+      if (entry.name) values[*entry.name] = {entry.data, entry.type};
     }
   }
   return next_process_++;
@@ -131,19 +133,32 @@ bool FakePlatform::RemoveFile(std::string_view path) {
   return true;
 }
 
-std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
-  constexpr std::int32_t kNotFound = 2;
-  auto key = keys.find(Fold(entry.key));
-  if (key == keys.end()) return kNotFound;
-  return !entry.name || Lookup(key->second, Fold(*entry.name), data) ? 0 : kNotFound;
+std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
+  auto key = keys.find(entry.key);
+  StoredValue value;
+  if (key == keys.end() || (entry.name && !Lookup(key->second, *entry.name, value))) return kStatusNotFound;
+  std::tie(type, data) = std::tie(value.type, value.data);
+  return 0;
 }
 
 std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {
   constexpr std::int32_t kAccessDenied = 5;
   if (Fails("WriteRegistryEntry", entry.key)) return kAccessDenied;
-  auto& values = keys[Fold(entry.key)];
-  if (entry.name) values[Fold(*entry.name)] = entry.data;
+  auto& values = keys[entry.key];
+  if (entry.name) values[*entry.name] = {entry.data, entry.type};
   log.push_back("regset " + entry.key + (entry.name ? "\\" + *entry.name + "=" + entry.data : ""));
+  return 0;
+}
+
+std::int32_t FakePlatform::EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) {
+  if (Fails("EnumerateSubkeys", key)) return 5;
+  const std::string prefix = Fold(key) + "\\";
+  std::set<std::string, NoCase> children;  // a deeper key implies its parents
+  for (const auto& [path, values] : keys) {
+    if (Fold(path).rfind(prefix, 0) == 0) children.insert(path.substr(prefix.size(), path.find('\\', prefix.size()) - prefix.size()));
+  }
+  if (children.empty() && !keys.count(key)) return kStatusNotFound;
+  names.assign(children.begin(), children.end());
   return 0;
 }
 

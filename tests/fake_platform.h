@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <set>
 #include <tuple>
 #include <string>
@@ -14,20 +15,38 @@
 
 namespace veltrik::testing {
 
-extern const Bytes kEmbeddedTemplate105;
-extern const Bytes kEmbeddedTemplate106;
+extern const Bytes kEmbeddedTemplate105, kEmbeddedTemplate106, kEmbeddedTemplate107, kEmbeddedTemplate108,
+    kEmbeddedTemplate109;
 
 std::string Fold(std::string_view s);
+
+// Orders names without regard to ASCII case, as the registry compares them.
+struct NoCase {
+  bool operator()(const std::string& a, const std::string& b) const { return Fold(a) < Fold(b); }
+};
+
+// A value as the registry API holds it; plain text is a REG_SZ.
+struct StoredValue {
+  StoredValue(const char* text = "") : data(text) {}
+  StoredValue(std::string text, ValueType t = ValueType::kString) : data(std::move(text)), type(t) {}
+  bool operator==(const StoredValue&) const = default;
+  friend void PrintTo(const StoredValue& v, std::ostream* os) { *os << static_cast<int>(v.type) << ":" << v.data; }
+  std::string data;
+  ValueType type = ValueType::kString;
+};
 
 class FakePlatform : public Platform {
  public:
   std::string system_directory = "C:\\WINDOWS\\system32";
   std::string profiles_directory = "C:\\Documents and Settings";
-  std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106}};
+  std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106},
+                                    {107, kEmbeddedTemplate107}, {108, kEmbeddedTemplate108},
+                                    {109, kEmbeddedTemplate109}};
   std::map<std::string, std::string> registry;  // the shell object's view: folded path -> value
-  // The registry API's view: folded key -> folded value name -> REG_SZ data.
-  // "regedit -s" imports into it, unless the editor is hijacked.
-  std::map<std::string, std::map<std::string, std::string>> keys;
+  // The registry API's view: key -> value name -> value, any keys at all,
+  // spelled as first written. "regedit -s" imports into it, unless the
+  // editor is hijacked.
+  std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase> keys;
   bool regedit_imports = true;
   std::pair<std::uint32_t, std::uint32_t> version = {5, 1};  // Windows XP
   std::uint32_t exit_code = 0;                               // of every process waited for
@@ -66,8 +85,9 @@ class FakePlatform : public Platform {
   }
   void DoEvents() override { Events("doevents"); }
   void EndProgram() override { log.push_back("end"); }
-  std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) override;
+  std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
+  std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
   bool RestartSystem() override;
   void WriteOutput(std::string_view text) override { output += text; }

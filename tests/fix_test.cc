@@ -23,12 +23,15 @@ const std::string kRestart = "launch 2 shutdown -r -f -t 0";
 const std::string kSafeBoot = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
 const std::string kTitle = "Veltrik v1.1.0.0";
 
-// The template's entries that the registry lacks, as the API reads it.
-size_t MissingEntries(FakePlatform& fake) {
+// The entries of template `id` that the registry lacks, as the API reads it.
+size_t MissingEntries(FakePlatform& fake, int id) {
   size_t missing = 0;
-  for (const RegistryEntry& e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(kEmbeddedTemplate106)))) {
+  for (const RegistryEntry& e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
+    ValueType type = ValueType::kNone;
     std::string data;
-    if (fake.ReadRegistryEntry(e, data) != 0 || (e.name && data != e.data)) ++missing;
+    if (fake.ReadRegistryEntry(e, type, data) != 0 || (e.name && StoredValue(data, type) != StoredValue(e.data, e.type))) {
+      ++missing;
+    }
   }
   return missing;
 }
@@ -58,18 +61,26 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
   EXPECT_EQ(fake.shell_objects_alive, 0);
 }
 
-TEST(FixSequenceTest, LayoutFollowsTheProfilesFolder) {
+TEST(FixSequenceTest, TheListFollowsTheVersionElseTheProfilesFolder) {
+  using Version = std::pair<std::uint32_t, std::uint32_t>;
+  const Version kUnknown = {0, 0};
   // clang-format off
-  for (auto [profiles, id] : {std::pair{"C:\\Users", 106}, {"d:\\USERS\\", 106}, {"C:\\Documents and Settings", 105},
-                              {"C:\\Users2", 105}, {"C:\\Profiles\\Users", 105}, {"C", 105}, {"!", 105}}) {
+  for (auto [version, profiles, id] : {
+           std::tuple{Version{5, 1}, "C:\\Users", 105}, {Version{5, 2}, "C:\\Users", 105}, {Version{6, 0}, "", 106},
+           {Version{6, 1}, "", 107}, {Version{6, 2}, "", 108}, {Version{6, 3}, "", 108}, {Version{10, 0}, "", 109},
+           {Version{10, 1}, "", 109}, {Version{11, 0}, "", 109}, {kUnknown, "C:\\Users", 106},
+           {kUnknown, "d:\\USERS\\", 106}, {kUnknown, "C:\\Documents and Settings", 105}, {kUnknown, "C:\\Users2", 105},
+           {kUnknown, "C:\\Profiles\\Users", 105}, {kUnknown, "C", 105}, {kUnknown, "!", 105}}) {
     // clang-format on
     FakePlatform fake;
+    fake.version = version;
+    if (version == kUnknown) fake.Fail("GetWindowsVersion");
     fake.profiles_directory = profiles;
     if (profiles == std::string("!")) fake.Fail("GetProfilesDirectory");
-    EXPECT_EQ(ChooseTemplate(fake), id) << profiles;
+    EXPECT_EQ(ChooseTemplate(fake), id) << version.first << "." << version.second << " " << profiles;
   }
   EXPECT_EQ(ImportCommand("C:\\WINDOWS\\", 105), "regedit -s C:\\WINDOWS\\sxcas.reg");
-  EXPECT_EQ(ImportCommand("C:\\Win Dows\\", 106), "regedit -s \"C:\\Win Dows\\svcas.reg\"");
+  EXPECT_EQ(ImportCommand("C:\\Win Dows\\", 109), "regedit -s \"C:\\Win Dows\\svcas.reg\"");
 }
 
 struct OutcomeCase {
@@ -92,7 +103,7 @@ class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {
     fake.profiles_directory = "C:\\Users";
     fake.version = c.version;
     fake.exit_code = c.exit_code;
-    fake.files[Fold("C:\\WINDOWS\\svcas.reg")] = {'o', 'l', 'd'};
+    fake.files[Fold("C:\\WINDOWS\\") + RegFileName(ChooseTemplate(fake))] = {'o', 'l', 'd'};
     for (auto [op, argument] : c.failures) {
       fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
       fake.Fail(op, argument);
@@ -112,7 +123,7 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranch) {
   frmVeltrik form(fake);
   form.Form_Load();
   form.cmdStart_Click();
-  EXPECT_EQ(MissingEntries(fake) == 0, c.repaired);
+  EXPECT_EQ(MissingEntries(fake, ChooseTemplate(fake)) == 0, c.repaired);
   EXPECT_EQ(Restarts(fake), c.restarts);
   EXPECT_EQ(fake.files.empty(), !c.keeps_files) << "work files left";
   EXPECT_EQ(fake.shell_objects_alive, 0);
@@ -122,7 +133,9 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranch) {
   EXPECT_EQ(fake.caption, restarted ? "Restarting..." : kTitle);
   ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
   for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
-  if (!boxes.empty()) EXPECT_EQ(boxes[0].rfind("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] ", 0), 0u);
+  if (!boxes.empty()) {
+    EXPECT_EQ(boxes[0].rfind("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] ", 0), 0u);
+  }
   EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
 }
 
@@ -136,7 +149,7 @@ TEST_P(FixOutcomeTest, FixOnTheCommandLineRestartsPlainlyAndSaysSo) {
   EXPECT_TRUE(fake.Only("msgbox").empty());
   EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartStarted ? "Restarting the computer now."
                                                 : c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
-                                                : "SafeBoot branch: NOT repaired; "));
+                                                : " list): NOT repaired; "));
 }
 
 const std::vector<std::string> kRestarted = {kRestart};
@@ -166,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Safe Mode is repaired", "restart the computer yourself"}, true, false, kSeven, 0,
                     kExitRestartRequired},
         OutcomeCase{"writes refused", {{"WriteRegistryEntry", "SafeBoot"}}, {},
-                    {kNotRepaired, "158 of 158 entries of the SafeBoot branch are missing.\r\n",
+                    {kNotRepaired, "236 of 236 entries of the SafeBoot branch (Windows 10 list) are missing.\r\n",
                      "First missing key: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
                     false, false, kTen, 0, kExitNotRepaired},
         OutcomeCase{"template unreadable", {{"LoadCustomResource", ""}}, {},
@@ -187,24 +200,45 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) {
   FakePlatform fake;
-  fake.profiles_directory = "C:\\Users";
+  fake.version = {6, 1};
   fake.regedit_imports = false;
-  const auto expected = ParseRegText(RegTextFromWorkFile(ByteArrayImage(kEmbeddedTemplate106)));
-  for (size_t i = 0; i < expected.size(); i += 3) {  // a third survived the malware
-    if (expected[i].name) fake.keys[Fold(expected[i].key)][Fold(*expected[i].name)] = expected[i].data;
+  const SafeBootTemplate stored = LoadTemplate(fake, 107);
+  for (size_t i = 0; i < stored.entries.size(); i += 3) {  // a third survived the malware
+    const RegistryEntry& e = stored.entries[i];
+    if (e.name) fake.keys[e.key][*e.name] = {e.data, e.type};
   }
-  fake.keys[Fold(kSafeBoot)]["alternateshell"] = "evil.exe";
-  fake.keys[Fold(kSafeBoot + "\\Minimal\\AcmeGuard")][""] = "Service";
-  const size_t before = MissingEntries(fake);
-  const BranchCheck check = FixSafeMode(fake, "C:\\WINDOWS\\");
+  fake.keys[kSafeBoot]["AlternateShell"] = "evil.exe";
+  fake.keys[kSafeBoot + "\\Minimal\\AcmeGuard"][""] = "Service";
+  const size_t before = MissingEntries(fake, 107);
+  const BranchCheck check = FixSafeMode(fake, "C:\\WINDOWS\\", stored);
   EXPECT_TRUE(check.complete());
-  EXPECT_EQ(MissingEntries(fake), 0u);
-  EXPECT_EQ(fake.keys[Fold(kSafeBoot)]["alternateshell"], "cmd.exe");
-  EXPECT_EQ(fake.keys[Fold(kSafeBoot + "\\Minimal\\AcmeGuard")][""], "Service");
+  EXPECT_EQ(MissingEntries(fake, 107), 0u);
+  EXPECT_EQ(fake.keys[kSafeBoot]["alternateshell"], "cmd.exe");
+  EXPECT_EQ(fake.keys[kSafeBoot + "\\Minimal\\AcmeGuard"][""], "Service");
   EXPECT_EQ(fake.Only("regset").size(), before) << "only what was missing or changed is written";
   fake.log.clear();
   EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix"})), kExitOk);
-  EXPECT_TRUE(fake.log.empty()) << "/fix on a whole branch writes and starts nothing";
+  EXPECT_THAT(fake.log, ::testing::IsEmpty()) << "/fix on a whole branch writes and starts nothing";
+}
+
+TEST(FixCompletionTest, ADwordMissingDifferentOrOfAnotherTypeIsRewrittenAsADword) {
+  const std::string media = kSafeBoot + "\\Network\\{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+  const StoredValue kWanted("1", ValueType::kDword);
+  for (const auto& [what, damage] : std::vector<std::pair<const char*, std::optional<StoredValue>>>{
+           {"missing", std::nullopt}, {"another number", StoredValue("2", ValueType::kDword)},
+           {"a string", StoredValue("1")}, {"a binary", StoredValue("", ValueType{3})}}) {
+    FakePlatform fake;
+    const SafeBootTemplate stored = LoadTemplate(fake, 109);
+    for (const RegistryEntry& e : stored.entries) fake.keys[e.key][e.name.value_or("")] = {e.data, e.type};
+    ASSERT_EQ(CheckBranch(fake, stored).missing, 0u) << what;
+    fake.keys[media].erase("SafeBootDrivers");
+    if (damage) fake.keys[media]["safebootdrivers"] = *damage;
+    const BranchCheck check = CheckBranch(fake, stored);
+    EXPECT_EQ(std::pair(check.missing, check.first_missing), std::pair(size_t{1}, media)) << what;
+    EXPECT_TRUE(CompleteBranch(fake, stored).complete()) << what;
+    EXPECT_EQ(fake.keys[media]["SafeBootDrivers"], kWanted) << what;
+    EXPECT_THAT(fake.Only("regset"), ElementsAre("regset " + media + "\\SafeBootDrivers=1")) << what;
+  }
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
     const std::string raw = RandomText(rng, 2000);
     fake.resources[105] = Bytes(raw.begin(), raw.end());
     if (round % 2) fake.resources[105].insert(fake.resources[105].begin(), {0xFF, 0xFE});
-    ASSERT_TRUE(BuildRegFile(fake, 105, "C:\\WINDOWS\\"));
+    ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, 105), "C:\\WINDOWS\\"));
     const std::string reg = fake.FileText("C:\\WINDOWS\\sxcas.reg");
     EXPECT_EQ(reg.rfind(kHeader, 0), 0u);
     EXPECT_EQ(reg.find('\0'), std::string::npos);

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "repair/branch.h"
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"
@@ -14,7 +16,7 @@ Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 const std::string kRoot = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
 struct TemplateCase {
   int id;
-  size_t minimal, network;
+  size_t minimal, network, dwords;  // entries of each section; DWORD values among them
   const char *reg, *work;
   Bytes descriptor;
   const char* last;  // the value of the last entry
@@ -23,13 +25,13 @@ struct TemplateCase {
 
 // What the .reg file must hold: the template as single-byte text, NULs gone,
 // every line after the header line ended by CR LF.
-std::string ExpectedReg(int id) {
+std::string ExpectedReg(const Bytes& stored) {
   std::string t;
-  if (id == 105) {
-    t.assign(kEmbeddedTemplate105.begin(), kEmbeddedTemplate105.end() - 2);
-    return t + "\r\n";
+  if (stored[0] != 0xFF) {
+    t.assign(stored.begin(), std::find(stored.begin(), stored.end(), 0));
+    return t.substr(t.size() - 2) == "\r\n" ? t : t + "\r\n";
   }
-  for (size_t i = 2; i < kEmbeddedTemplate106.size(); i += 2) t.push_back(static_cast<char>(kEmbeddedTemplate106[i]));
+  for (size_t i = 2; i < stored.size(); i += 2) t.push_back(static_cast<char>(stored[i]));
   return t;
 }
 
@@ -38,8 +40,10 @@ class TemplateTest : public ::testing::TestWithParam<TemplateCase> {};
 TEST_P(TemplateTest, EveryKeyAndValueIsExpectedOfTheRegistry) {
   const TemplateCase& c = GetParam();
   FakePlatform fake;
-  const auto entries = ExpectedEntries(fake, c.id);
+  const auto entries = LoadTemplate(fake, c.id).entries;
   ASSERT_EQ(entries.size(), 3 + c.minimal + c.network);
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.type == ValueType::kDword; }),
+            c.dwords);
   const std::optional<std::string> shell = "AlternateShell";
   EXPECT_EQ(std::tie(entries[0].key, entries[0].name, entries[0].data), std::make_tuple(kRoot, shell, "cmd.exe"));
   EXPECT_EQ(entries[1].key, kRoot + "\\Minimal");
@@ -52,8 +56,8 @@ TEST_P(TemplateTest, BuildsTheImportableFileThroughTheWorkFile) {
   const TemplateCase& c = GetParam();
   FakePlatform fake;
   const std::string reg = std::string("C:\\WINDOWS\\") + c.reg, work = std::string("C:\\WINDOWS\\") + c.work;
-  ASSERT_TRUE(BuildRegFile(fake, c.id, "C:\\WINDOWS\\"));
-  EXPECT_EQ(fake.FileText(reg), ExpectedReg(c.id));
+  ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, c.id), "C:\\WINDOWS\\"));
+  EXPECT_EQ(fake.FileText(reg), ExpectedReg(fake.resources[c.id]));
   EXPECT_EQ(fake.FileText(reg).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
   Bytes image = fake.last_written.at(Fold(work));
   EXPECT_EQ(Bytes(image.begin(), image.begin() + 12), c.descriptor);
@@ -64,18 +68,24 @@ TEST_P(TemplateTest, BuildsTheImportableFileThroughTheWorkFile) {
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Stored, TemplateTest,
-    ::testing::Values(TemplateCase{105, 42, 82, "sxcas.reg", "sxcas.tmp",
+    ::testing::Values(TemplateCase{105, 42, 82, 0, "sxcas.reg", "sxcas.tmp",
                                    {0x11, 0x20, 0x01, 0x00, 0xD4, 0x34, 0, 0, 0, 0, 0, 0}, "Human Interface Devices"},
-                      TemplateCase{106, 52, 103, "svcas.reg", "svcas.tmp",
-                                   {0x11, 0x20, 0x01, 0x00, 0x98, 0x83, 0, 0, 0, 0, 0, 0}, "SecurityDevices"}));
+                      TemplateCase{106, 52, 103, 0, "svcas.reg", "svcas.tmp",
+                                   {0x11, 0x20, 0x01, 0x00, 0x98, 0x83, 0, 0, 0, 0, 0, 0}, "SecurityDevices"},
+                      TemplateCase{107, 60, 114, 0, "svcas.reg", "svcas.tmp",
+                                   {0x11, 0x20, 0x01, 0x00, 0xE3, 0x48, 0, 0, 0, 0, 0, 0}, "SecurityDevices"},
+                      TemplateCase{108, 67, 124, 0, "svcas.reg", "svcas.tmp",
+                                   {0x11, 0x20, 0x01, 0x00, 0x77, 0x50, 0, 0, 0, 0, 0, 0}, "SecurityDevices"},
+                      TemplateCase{109, 87, 146, 2, "svcas.reg", "svcas.tmp",
+                                   {0x11, 0x20, 0x01, 0x00, 0xB1, 0x60, 0, 0, 0, 0, 0, 0}, "Firmware"}));
 // clang-format on
 
 TEST(BuildRegFileTest, ABlockedWorkFileStillGivesTheWholeRegFile) {
   for (const char* op : {"WriteWholeFile", "ReadWholeFile"}) {
     FakePlatform fake;
     fake.Fail(op, "sxcas.tmp");
-    EXPECT_TRUE(BuildRegFile(fake, 105, "C:\\WINDOWS\\")) << op;
-    EXPECT_EQ(fake.FileText("C:\\WINDOWS\\sxcas.reg"), ExpectedReg(105)) << op;
+    EXPECT_TRUE(BuildRegFile(fake, LoadTemplate(fake, 105), "C:\\WINDOWS\\")) << op;
+    EXPECT_EQ(fake.FileText("C:\\WINDOWS\\sxcas.reg"), ExpectedReg(kEmbeddedTemplate105)) << op;
     EXPECT_FALSE(fake.files.count("c:\\windows\\sxcas.tmp")) << op;
   }
 }
@@ -128,14 +138,17 @@ struct ParseCase {
 
 class ParseRegTextTest : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseRegTextTest, ReadsKeysAndStringValues) {
+TEST_P(ParseRegTextTest, ReadsKeysStringsAndDwords) {
   const auto got = ParseRegText(GetParam().text);
   ASSERT_EQ(got.size(), GetParam().entries.size());
   for (size_t i = 0; i < got.size(); ++i) {
     const RegistryEntry& want = GetParam().entries[i];
-    EXPECT_EQ(std::tie(got[i].key, got[i].name, got[i].data), std::tie(want.key, want.name, want.data)) << i;
+    EXPECT_EQ(std::tie(got[i].key, got[i].name, got[i].data, got[i].type),
+              std::tie(want.key, want.name, want.data, want.type)) << i;
   }
 }
+
+const ValueType kDword = ValueType::kDword;
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
@@ -145,8 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"key without values", "[K]\r\n\r\n[K\\B]\r\n@=\"x\"", {{"K", kKeyOnly, ""}, {"K\\B", "", "x"}}},
         ParseCase{"escapes", "[K]\n\"a\\\"b\"=\"c\\\\d\\\"\"\n", {{"K", "a\"b", "c\\d\""}}},
         ParseCase{"two values of one key", "[K]\r\n\"A\"=\"1\"\r\n@=\"2\"", {{"K", "A", "1"}, {"K", "", "2"}}},
+        ParseCase{"dwords, as numbers", "[K]\r\n\"D\"=dword:0000001f\r\n@=dword:FFFFFFFF\r\n\"z\"=dword:0",
+                  {{"K", "D", "31", kDword}, {"K", "", "4294967295", kDword}, {"K", "z", "0", kDword}}},
         ParseCase{"other value kinds and broken lines are skipped",
-                  "[K]\r\n\"d\"=dword:00000001\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n",
+                  "[K]\r\n\"h\"=hex:01\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n\"d\"=dword:\r\n"
+                  "\"d\"=dword:123456789\r\n\"d\"=dword:1g\r\n\"d\"=DWORD:1\r\n",
                   {{"K", kKeyOnly, ""}}},
         ParseCase{"deletions and values before any key are ignored", "@=\"x\"\r\n[-K]\r\n@=\"y\"\r\n[]\r\n", {}}));
 // clang-format on

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the two stored SafeBoot templates (105: XP, 106: Vista and 7).
+"""Writes the stored SafeBoot templates: 105 XP, 106 Vista, 107 Windows 7,
+108 Windows 8 and 8.1, 109 Windows 10 and later.
 
-The entry lists are the source of truth; the files in resources/ are derived
-from them byte for byte. Run from the repository root; with --check, only
-compares the stored files with what the lists give."""
+The entry lists are the source of truth (XP's and Vista's below; each later
+Windows' own, read from real registry hives, in safeboot-lists/); the files in
+resources/ are derived from them byte for byte. Run from the repository root;
+with --check, only compares the stored files with what the lists give."""
+import os
 import sys
 
 ROOT = r"HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\SafeBoot"
@@ -37,9 +40,28 @@ def entries(spec, classes):
     out = []
     for item in spec.split(","):
         name, tag = item.strip().rsplit(" ", 1)
-        out.append((name, TAGS[tag]))
-    out += [CLASSES[i - 1] for i in classes]
+        out.append((name, [("@", '"%s"' % TAGS[tag])]))
+    out += [(name, [("@", '"%s"' % value)]) for name, value in (CLASSES[i - 1] for i in classes)]
     return out
+
+
+def read_list(name):
+    """A Windows' own list: (Minimal entries, Network entries), each [(key, [(value name, .reg data)])]."""
+    sections = {"Minimal": [], "Network": []}
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "safeboot-lists", name), encoding="ascii") as f:
+        assert next(f).split("\t")[:5] == ["section", "key", "value", "type", "data"], name
+        for line in f:
+            section, key, value, kind, data, _ = line.rstrip("\n").split("\t")
+            if not section:
+                assert (key, value, kind, data) == ("", "AlternateShell", "REG_SZ", "cmd.exe"), line
+                continue
+            data = '"%s"' % data if kind == "REG_SZ" else "dword:%08x" % int(data)
+            assert kind in ("REG_SZ", "REG_DWORD") and '"' not in data[1:-1] and "\\" not in data, line
+            items = sections[section]
+            if not items or items[-1][0] != key:
+                items.append((key, []))
+            items[-1][1].append((value, data))
+    return sections["Minimal"], sections["Network"]
 
 XP_MIN = entries("AppMgmt S, Base G, Boot Bus Extender G, Boot file system G, CryptSvc S, DcomLaunch S, dmadmin S, dmboot.sys D, dmio.sys D, dmload.sys D, dmserver S, EventLog S, File system G, Filter G, HelpSvc S, Netlogon S, PCI Configuration G, PlugPlay S, PNP Filter G, Primary disk G, RpcSs S, SCSI Class G, sermouse.sys D, sr.sys R, SRService S, System Bus Extender G, vga.sys D, vgasave.sys D, WinMgmt S",
                  [1, 2, 3, 4, 5, 6, 7, 12, 13, 14, 15, 19, 20])
@@ -55,9 +77,10 @@ def text(minimal, network):
              "[" + ROOT + "]", '"AlternateShell"="cmd.exe"', ""]
     for section, items in (("Minimal", minimal), ("Network", network)):
         lines += ["[" + ROOT + "\\" + section + "]", ""]
-        for name, value in items:
-            assert items == sorted(items, key=lambda e: e[0].lower()), section
-            lines += ["[" + ROOT + "\\" + section + "\\" + name + "]", '@="' + value + '"', ""]
+        assert items == sorted(items, key=lambda e: e[0].lower()), section
+        for name, values in items:
+            lines += ["[" + ROOT + "\\" + section + "\\" + name + "]"]
+            lines += [(value if value == "@" else '"%s"' % value) + "=" + data for value, data in values] + [""]
     return "\r\n".join(lines)  # ends after the last empty line, without its CR LF
 
 def main():
@@ -66,9 +89,13 @@ def main():
     t = text(XP_MIN, XP_NET)
     xp = t[: -len("\r\n")].encode("ascii") + b"\0\0"  # last value line, then two NULs
     v7 = b"\xff\xfe" + (text(V7_MIN, V7_NET) + "\r\n").encode("utf-16-le")
-    for name, data, size in (("safeboot_xp.reg", xp, 13524), ("safeboot_vista7.reg", v7, 33688)):
-        print(name, len(data), "expected", size)
-        if len(data) != size:
+    # Single-byte, as the XP template: a third of the size in the program file.
+    later = [(name, (text(*read_list(source)) + "\r\n").encode("ascii"), None)
+             for name, source in (("safeboot_win7.reg", "windows7.tsv"), ("safeboot_win8.reg", "windows8.tsv"),
+                                  ("safeboot_win10.reg", "windows10.tsv"))]
+    for name, data, size in [("safeboot_xp.reg", xp, 13524), ("safeboot_vista7.reg", v7, 33688)] + later:
+        print(name, len(data), "expected", size or "any")
+        if size and len(data) != size:
             sys.exit("size mismatch")
         if "--check" in sys.argv:
             with open("resources/" + name, "rb") as f:

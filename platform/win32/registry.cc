@@ -1,5 +1,7 @@
 #include "platform/win32/registry.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/win32/scoped.h"
@@ -44,30 +46,33 @@ bool Parse(std::string_view path, RegPath& out) {
 // "HKEY_LOCAL_MACHINE\A\B" -> HKLM, "A\B": the whole path after the hive is the key.
 bool ParseKey(const std::string& key, RegPath& out) { return Parse(key + "\\", out) && !out.key.empty(); }
 
-// Reads a value of an open key as text; `type` receives its type. Most
-// values fit the first buffer, so one call usually does.
-LSTATUS QueryText(HKEY key, const std::wstring& name, DWORD& type, std::wstring& value) {
-  std::vector<wchar_t> buffer(260);
+// Reads a value of an open key. Most values fit the first buffer, so one
+// call usually does.
+LSTATUS QueryValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+  data.resize(520);
   LSTATUS status = ERROR_MORE_DATA;
   // The value may grow between two calls; ask again while it does.
   for (int attempt = 0; attempt < 4 && status == ERROR_MORE_DATA; ++attempt) {
-    DWORD got = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-    status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
-    if (status == ERROR_SUCCESS) {
-      std::wstring text(buffer.data(), got / sizeof(wchar_t));  // stored strings need not end in NUL
-      value = text.substr(0, text.find(L'\0'));
-    } else if (status == ERROR_MORE_DATA) {
-      buffer.assign(got / sizeof(wchar_t) + 2, L'\0');
-    }
+    DWORD got = static_cast<DWORD>(data.size());
+    status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &got);
+    data.resize(status == ERROR_MORE_DATA ? got + 2 : got);
   }
   return status;
 }
 
-// Opens `key` for reading and, given a `name`, reads that value as text.
-LSTATUS ReadText(HKEY root, const std::wstring& key, const std::wstring* name, DWORD& type, std::wstring& text) {
+// A string value's text; stored strings need not end in NUL.
+std::wstring TextOf(const std::vector<BYTE>& data) {
+  std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+  return text.substr(0, text.find(L'\0'));
+}
+
+// Opens `key` for reading and, given a `name`, reads that value.
+LSTATUS ReadValue(HKEY root, const std::wstring& key, const std::wstring* name, DWORD& type,
+                  std::vector<BYTE>& data) {
   ScopedKey k;
   const LSTATUS status = ::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | kView, k.receive());
-  return status != ERROR_SUCCESS || !name ? status : QueryText(k.get(), *name, type, text);
+  return status != ERROR_SUCCESS || !name ? status : QueryValue(k.get(), *name, type, data);
 }
 
 // Creates `key` as needed and, given a `name`, sets that value.
@@ -102,26 +107,33 @@ class RegistryShell : public ShellObject {
 
 bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& value) {
   DWORD type = 0;
-  std::wstring text;
-  if (ReadText(root, key, &name, type, text) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+  std::vector<BYTE> data;
+  if (ReadValue(root, key, &name, type, data) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return false;
   }
-  value = text;
+  value = TextOf(data);
   return true;
 }
 
 std::unique_ptr<ShellObject> MakeRegistryShell() { return std::make_unique<RegistryShell>(); }
 
-LSTATUS ReadEntry(const RegistryEntry& entry, std::string& data) {
+LSTATUS ReadEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
   const std::wstring name = entry.name ? Wide(*entry.name) : std::wstring();
-  DWORD type = REG_SZ;
-  std::wstring text;
-  const LSTATUS status = ReadText(p.root, p.key, entry.name ? &name : nullptr, type, text);
+  DWORD raw_type = REG_NONE;
+  std::vector<BYTE> raw;
+  const LSTATUS status = ReadValue(p.root, p.key, entry.name ? &name : nullptr, raw_type, raw);
   if (status != ERROR_SUCCESS || !entry.name) return status;
-  if (type != REG_SZ) return ERROR_INVALID_DATA;
-  data = Utf8(text);
+  type = static_cast<ValueType>(raw_type);
+  data.clear();
+  DWORD number = 0;
+  if (raw_type == REG_SZ) {
+    data = Utf8(TextOf(raw));
+  } else if (raw_type == REG_DWORD && raw.size() == sizeof number) {
+    std::memcpy(&number, raw.data(), sizeof number);
+    data = std::to_string(number);
+  }
   return ERROR_SUCCESS;
 }
 
@@ -129,9 +141,35 @@ LSTATUS WriteEntry(const RegistryEntry& entry) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
   const std::wstring name = entry.name ? Wide(*entry.name) : std::wstring();
+  if (entry.type == ValueType::kDword) {
+    const DWORD number = std::strtoul(entry.data.c_str(), nullptr, 10);
+    return SetValue(p.root, p.key, entry.name ? &name : nullptr, REG_DWORD, &number, sizeof number);
+  }
   const std::wstring data = Wide(entry.data);
   return SetValue(p.root, p.key, entry.name ? &name : nullptr, REG_SZ, data.c_str(),
                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+LSTATUS EnumerateKeys(const std::string& key, std::vector<std::string>& names) {
+  RegPath p;
+  if (!ParseKey(key, p)) return ERROR_INVALID_PARAMETER;
+  ScopedKey k;
+  LSTATUS status = ::RegOpenKeyExW(p.root, p.key.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | kView, k.receive());
+  // 255 characters is the limit of the registry API; a key made through the
+  // native API may be longer, and must not end the listing.
+  std::vector<wchar_t> name(256);
+  for (DWORD index = 0; status == ERROR_SUCCESS;) {
+    DWORD length = static_cast<DWORD>(name.size());
+    status = ::RegEnumKeyExW(k.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA && name.size() < 32768) {
+      name.resize(name.size() * 2);
+      status = ERROR_SUCCESS;
+      continue;
+    }
+    if (status == ERROR_SUCCESS) names.push_back(Utf8(std::wstring(name.data(), length)));
+    if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) status = ERROR_SUCCESS, ++index;
+  }
+  return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
 }
 
 }  // namespace veltrik::win32

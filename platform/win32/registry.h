@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -18,7 +19,8 @@ bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& nam
 std::unique_ptr<ShellObject> MakeRegistryShell();
 
 // The branch check's registry access; status codes as the API returns them.
-LSTATUS ReadEntry(const RegistryEntry& entry, std::string& data);
+LSTATUS ReadEntry(const RegistryEntry& entry, ValueType& type, std::string& data);
 LSTATUS WriteEntry(const RegistryEntry& entry);
+LSTATUS EnumerateKeys(const std::string& key, std::vector<std::string>& names);
 
 }  // namespace veltrik::win32

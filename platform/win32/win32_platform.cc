@@ -11,7 +11,8 @@
 namespace veltrik::win32 {
 
 // The resource script and the repair name the templates by the same numbers.
-static_assert(IDR_TEMPLATE_XP == kTemplateXp && IDR_TEMPLATE_VISTA7 == kTemplateVista7);
+static_assert(IDR_TEMPLATE_XP == kTemplateXp && IDR_TEMPLATE_VISTA7 == kTemplateVista && IDR_TEMPLATE_WIN7 == kTemplateWin7 &&
+              IDR_TEMPLATE_WIN8 == kTemplateWin8 && IDR_TEMPLATE_WIN10 == kTemplateWin10);
 
 namespace {
 
@@ -268,11 +269,15 @@ void Win32Platform::EndProgram() {
   ::PostQuitMessage(0);
 }
 
-std::int32_t Win32Platform::ReadRegistryEntry(const RegistryEntry& entry, std::string& data) {
-  return ReadEntry(entry, data);
+std::int32_t Win32Platform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
+  return ReadEntry(entry, type, data);
 }
 
 std::int32_t Win32Platform::WriteRegistryEntry(const RegistryEntry& entry) { return WriteEntry(entry); }
+
+std::int32_t Win32Platform::EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) {
+  return EnumerateKeys(key, names);
+}
 
 std::string Win32Platform::ErrorText(std::int32_t status) {
   wchar_t* text = nullptr;

@@ -34,8 +34,9 @@ class Win32Platform : public Platform {
   void ShowMessageBox(std::string_view text, int style, std::string_view title) override;
   void DoEvents() override;
   void EndProgram() override;
-  std::int32_t ReadRegistryEntry(const RegistryEntry& entry, std::string& data) override;
+  std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
+  std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override;
   bool RestartSystem() override;
   void WriteOutput(std::string_view text) override;

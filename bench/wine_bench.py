@@ -129,21 +129,24 @@ def main():
             # The check FIX adds, alone: the branch read back and completed through the registry API.
             # Each registry call is a round trip to the wineserver; on this VM a round trip between two cores
             # costs far more than on one, so it is measured both ways.
-            shutil.copy(os.path.join(ROOT, "resources", "safeboot_vista7.reg"), p.win_path("template.reg"))
             check_rows = []
-            for cores, taskset in (("as FIX runs", []), ("prefix on one core", ["taskset", "-c", "0"])):
-                p.stop()
-                completions, checks = [], []
-                for _ in range(ROUNDS):
-                    for command in (["reg", "delete", SAFEBOOT, "/f"],  # the first one starts the wineserver
-                                    [os.path.join(X64, "branch_bench.exe"), r"C:\template.reg", r"C:\branch.txt"]):
-                        subprocess.run(taskset + [LOADERS["win64"]] + command, env=p.env(), stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL, check=False)
-                    with open(p.win_path("branch.txt")) as f:
-                        completion, check, entries = f.read().split()
-                    completions.append(float(completion))
-                    checks.append(float(check))
-                check_rows.append((cores, statistics.median(checks), statistics.median(completions)))
+            for name in ("vista7", "win10"):  # the list FIX used to write everywhere, and the longest
+                shutil.copy(os.path.join(ROOT, "resources", "safeboot_%s.reg" % name), p.win_path("template.reg"))
+                for cores, taskset in (("as FIX runs", []), ("prefix on one core", ["taskset", "-c", "0"])):
+                    p.stop()
+                    completions, checks = [], []
+                    for _ in range(ROUNDS):
+                        for command in (["reg", "delete", SAFEBOOT, "/f"],  # the first one starts the wineserver
+                                        [os.path.join(X64, "branch_bench.exe"), r"C:\template.reg", r"C:\branch.txt"]):
+                            subprocess.run(taskset + [LOADERS["win64"]] + command, env=p.env(),
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+                        with open(p.win_path("branch.txt")) as f:
+                            completion, check, entries = f.read().split()
+                        completions.append(float(completion))
+                        checks.append(float(check))
+                    check_rows.append(("%s list (%s entries), %s" % ({"vista7": "Vista", "win10": "Windows 10"}[name],
+                                                                     entries, cores),
+                                       statistics.median(checks), statistics.median(completions)))
 
     print("| measure | veltrik | floor | ratio | target |")
     print("| --- | --- | --- | --- | --- |")
@@ -152,12 +155,12 @@ def main():
         print("| %s | %.0f ms | %.0f ms | %.2f× | ≤ %.1f× %s |" % (name, ours * 1000, floor * 1000, ratio, target,
                                                                "met" if ratio <= target else "missed"))
     print()
-    print("| the check FIX adds, registry API under Wine (%s entries) | read back the whole branch | complete it "
-          "from nothing | target |" % entries)
+    print("| the check FIX adds, registry API under Wine | read back the whole branch | complete it "
+          "from nothing | target for the read-back |")
     print("| --- | --- | --- | --- |")
     for cores, check, completion in check_rows:
         print("| %s | %.1f ms | %.1f ms | ≤ 20 ms %s |" % (cores, check, completion,
-                                                         "met" if max(check, completion) <= 20 else "missed"))
+                                                         "met" if check <= 20 else "missed"))
     print()
     print("| core, against the recording fake | time |")
     print("| --- | --- |")

@@ -24,6 +24,8 @@ def main():
         os.environ.setdefault("VELTRIK_DISPLAY", os.environ["DISPLAY"])
     with Run(build) as run:
         with run.prefix() as p:
+            p.set_version("win10")  # what nearly every machine runs
+            print("the prefix reports Windows 10")
             show("SafeBoot branch before FIX", p.export(SAFEBOOT))
             p.launch()
             p.screenshot("demo-before")

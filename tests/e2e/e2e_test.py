@@ -18,8 +18,9 @@ from wine_prefix import (ABOUT, CLIENT, EXIT, FIX, MAKER_NAME, POLICY, ROOT, SAF
 HOST = "http://www.morvane-software.example/"
 DOWNLOAD = HOST + "modules/mydownloads/singlefile.php?cid=2&lid=1"
 BROWSER = '"C:\\tools\\browser.exe"'
-VISTA7 = template_keys(os.path.join(ROOT, "resources", "safeboot_vista7.reg"))
-XP = template_keys(os.path.join(ROOT, "resources", "safeboot_xp.reg"))
+# Each Windows' own list, by the version a prefix reports; XP's for winxp and winxp64.
+LISTS = {version: template_keys(os.path.join(ROOT, "resources", "safeboot_%s.reg" % name)) for version, name in
+         (("winxp", "xp"), ("vista", "vista7"), ("win7", "win7"), ("win81", "win8"), ("win10", "win10"))}
 FOREIGN = {SAFEBOOT + "\\Minimal\\AcmeGuard": {"": '"Service"'}}
 SYSTEM32 = r"c:\windows\system32"
 
@@ -28,12 +29,13 @@ def check_eq(actual, expected, what):
     assert actual == expected, "%s: expected %r, got %r" % (what, expected, actual)
 
 
-def check_branch(p, template, extra=FOREIGN):
-    """Every key and value of the template is in the registry, and `extra` too."""
-    actual = p.export(SAFEBOOT)
+def check_branch(p, extra=FOREIGN):
+    """Every key and value of the list of the Windows the prefix reports is in the registry, and `extra` too."""
+    actual, template = p.export(SAFEBOOT), LISTS[p.version.replace("winxp64", "winxp")]
     wrong = ["%s %s=%s" % (key, name or "@", data) for key, values in {**template, **extra}.items()
              for name, data in values.items() if actual.get(key.lower(), {}).get(name) != data]
     assert not wrong, "%d keys or values missing or wrong, e.g. %s" % (len(wrong), wrong[:3])
+    return len([key for key in actual if key.startswith(SAFEBOOT.lower()) and key not in map(str.lower, extra)])
 
 
 BOOT_MENU = [("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} bootmenupolicy legacy", 0),
@@ -120,26 +122,31 @@ def window_scales_with_the_display(run):
             assert black < black_share(shots[96]) + 0.01, "black blocks at %d DPI: %.1f%%" % (dpi, 100 * black)
 
 
-def fix_completes_a_damaged_vista7_branch(run):
-    keys = sorted(k for k in VISTA7 if k.count("\\") == 7)  # the entries of Minimal and Network
-    damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
-    damaged += "".join("[%s]\n@=%s\n\n" % (k, VISTA7[k][""]) for k in keys[::3])  # two thirds gone
-    damaged += "[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n" % SAFEBOOT
-    with run.prefix() as p:
-        p.set_version("win7")
-        policies = ["HKEY_LOCAL_MACHINE\\" + POLICY, "HKEY_CURRENT_USER\\" + POLICY]  # seen by the prefix's own regedit
-        p.import_reg(damaged + "".join("[%s]\n\"DisableRegistryTools\"=%s\n\n" % item
-                                       for item in zip(policies, ('"1"', "dword:00000002"))))
-        p.put(r"windows\svcas.tmp", b"stale work file " * 5000)
-        p.put(r"windows\svcas.reg", b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n\"x\"=\"y\"\r\n")
-        p.launch()
-        fix_and_wait(p, "fix-vista7")
-        check_eq(p.caption(), "Restarting...", "caption after FIX")
-        check_branch(p, VISTA7)
-        for key in policies:
-            check_eq(policy(p, key), "dword:00000000", key)
-        check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "stale .reg imported")
-        assert p.app.poll() is None, "the window stays open until the restart"
+def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
+    """Vista, 7 and 10, each with two thirds of its own entries gone, a hijacked shell and a foreign entry."""
+    for version in ("vista", "win7", "win10"):
+        keys = sorted(k for k in LISTS[version] if k.count("\\") == 7)  # the entries of Minimal and Network
+        damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
+        damaged += "".join("[%s]\n@=%s\n\n" % (k, LISTS[version][k][""]) for k in keys[::3])
+        damaged += "[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n" % SAFEBOOT
+        with run.prefix() as p:
+            p.set_version(version)
+            policies = ["HKEY_LOCAL_MACHINE\\" + POLICY, "HKEY_CURRENT_USER\\" + POLICY]  # as the prefix's regedit sees
+            p.import_reg(damaged + "".join("[%s]\n\"DisableRegistryTools\"=%s\n\n" % item
+                                           for item in zip(policies, ('"1"', "dword:00000002"))))
+            p.put(r"windows\svcas.tmp", b"stale work file " * 5000)
+            p.put(r"windows\svcas.reg", b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n\"x\"=\"y\"\r\n")
+            p.launch()
+            fix_and_wait(p, "fix-" + version)
+            check_eq(p.caption(), "Restarting...", "caption after FIX")
+            KEYS_EXPORTED[version] = check_branch(p)
+            for key in policies:
+                check_eq(policy(p, key), "dword:00000000", key)
+            check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "stale .reg imported")
+            assert p.app.poll() is None, "the window stays open until the restart"
+
+
+KEYS_EXPORTED = {}  # keys under SafeBoot after FIX, by Windows version, for the log
 
 
 def xp_layout_without_shutdown_restarts_through_the_system(run):
@@ -153,7 +160,7 @@ def xp_layout_without_shutdown_restarts_through_the_system(run):
         p.click(FIX)
         assert p.wait_exit(timeout=60), "still running: no restart came"
         check_eq(p.records_of("shutdown.exe"), [], "shutdown launches")
-        check_branch(p, XP)
+        KEYS_EXPORTED[p.version] = check_branch(p)
         check_eq(p.work_files(), [], "work files left")
 
 
@@ -165,7 +172,7 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
         {"svcas.tmp": (None, ""), "svcas.reg": (None, "")},
         {"svcas.reg\\keep.txt": (b"someone's data", "")},  # a folder that holds a file: left alone
     ]
-    reg_size = (os.path.getsize(os.path.join(ROOT, "resources", "safeboot_vista7.reg")) - 2) // 2
+    reg_size = os.path.getsize(os.path.join(ROOT, "resources", "safeboot_win7.reg"))  # single-byte already
     with run.prefix() as p:
         p.set_version("win7")
         p.install_recorder(r"windows\regedit.exe")  # records the size of the file it is given
@@ -184,7 +191,7 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
             check_eq([r["file_size"] for r in p.records_of("regedit.exe")], [reg_size if number < 3 else -1] * 2,
                      "round %d: the .reg file each import was given" % number)
             p.overrides[2:] = ["regedit.exe=b"]  # the real one reads the branch the registry API completed
-            check_branch(p, VISTA7, {})
+            check_branch(p, {})
             check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "round %d: stale import" % number)
             p.stop()
         with open(p.win_path(r"windows\svcas.reg\keep.txt"), "rb") as f:
@@ -240,7 +247,7 @@ def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
                  [("regedit.exe", regedit, SYSTEM32)] * 2 + [(name, path, SYSTEM32) for name, path, _, _ in BOOT_MENU] +
                  [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)], "programs started, and their current folder")
         p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
-        check_branch(p, VISTA7, {})
+        check_branch(p, {})
 
 
 def hanging_import_ends_at_the_time_limit(run, display):
@@ -282,35 +289,47 @@ def windows81_without_bcdedit_restarts_into_the_boot_options(run):
         p.key("Return", box)
         check_eq([(r["command"].split(" ", 1)[1], r["show"]) for r in p.wait_record("shutdown.exe")],
                  [("-r -o -f -t 0", 2)], "restarts")
-        check_branch(p, VISTA7, {})
+        KEYS_EXPORTED[p.version] = check_branch(p, {})
 
 
 def command_line_checks_and_fixes_with_exit_codes(run):
     """No window, no browser, no box and no boot menu; the same guarantees as FIX. The policy, set before each
-    step, is the first thing a repair writes: where it stays set, nothing was written."""
+    step, is the first thing a repair writes: where it stays set, nothing was written. What else sits in the
+    branch is named, and left as it is."""
     with run.prefix() as p:
         p.set_version("win10")
         key = "HKEY_LOCAL_MACHINE\\" + POLICY
-        steps = [  # arguments, exit code, the report's first line after "SafeBoot branch: ", restarts, policy lifted
-            ("/check", 1, "not whole; 158 of 158 entries missing; first missing: " + SAFEBOOT, 0, False),
-            ("/fix /norestart", 3010, "repaired, 158 of 158 entries in place", 0, True),
-            ("-CHECK", 0, "158 of 158 entries in place", 0, False), ("/bogus", 2, None, 0, False),
-            ("/fix", 0, "158 of 158 entries in place; nothing to repair", 0, False),
-            ("/fix", 1641, "repaired, 158 of 158 entries in place", 1, True)]
+        state = "SafeBoot branch (Windows 10 list): "
+        evil = {SAFEBOOT + "\\Minimal\\EvilSvc": {"": '"Service"'}, SAFEBOOT + "\\Network\\evil.sys": {"": '"Driver"'}}
+        named = ["Not in the Windows 10 list (left as they are): 2", "  Minimal\\EvilSvc = Service",
+                 "  Network\\evil.sys = Driver"]
+        steps = [  # arguments, exit code, the report's lines, restarts, policy lifted
+            ("/check", 1, [state + "not whole; 236 of 236 entries missing; first missing: " + SAFEBOOT], 0, False),
+            ("/norestart /fix", 3010, [state + "repaired, 236 of 236 entries in place",
+                                       "Restart the computer to finish."], 0, True),
+            ("-CHECK", 0, [state + "236 of 236 entries in place"] + named, 0, False),
+            ("/bogus", 2, ["Usage: veltrik.exe [/check | /fix [/norestart]]"], 0, False),
+            ("/fix", 0, [state + "236 of 236 entries in place; nothing to repair"] + named, 0, False),
+            ("/fix", 1641, [state + "repaired, 236 of 236 entries in place",  # evil.sys went with Network
+                            "Not in the Windows 10 list (left as they are): 1", named[1],
+                            "Restarting the computer now."], 1, True)]
         for args, code, said, restarted, lifted in steps:
             if restarted:
                 p.wine("reg", "delete", SAFEBOOT + "\\Network", "/f")
             p.import_reg('[%s]\n"DisableRegistryTools"=dword:00000001\n' % key)
             p.clear_records()
             exit_code, report = p.command(*args.split())
-            check_eq((exit_code, report.split("\r\n")[0]), (code, "SafeBoot branch: " + said if said else
-                                                              "Usage: veltrik.exe [/check | /fix [/norestart]]"), args)
+            check_eq((exit_code, report.split("\r\n")[:len(said)]), (code, said), args)
             launched = p.wait_record("shutdown.exe", timeout=20) if restarted else p.records_of()
             check_eq([(r["name"], r["command"].split(" ", 1)[1]) for r in launched],
                      [("shutdown.exe", "-r -f -t 0")] * restarted, "launched by " + args)
             check_eq((p.work_files(), policy(p, key)), ([], "dword:0000000%d" % (not lifted)), "work files, policy: " + args)
             if code == 3010:
-                check_branch(p, VISTA7, {})
+                check_branch(p, {})
+                p.import_reg("".join("[%s]\n@=%s\n\n" % (k, v[""]) for k, v in evil.items()))
+            if named[0] in said:  # named, and left as they are
+                check_branch(p, evil)
+        check_branch(p, {SAFEBOOT + "\\Minimal\\EvilSvc": evil[SAFEBOOT + "\\Minimal\\EvilSvc"]})
 
 
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
@@ -318,7 +337,7 @@ EVERY = (X64, WOW64, X86)
 # What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
 # discovery run in the settings where they can differ.
 CASES = [(window_links_about_and_exit, (X64,)), (window_scales_with_the_display, (X64,)),
-         (fix_completes_a_damaged_vista7_branch, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
+         (fix_completes_a_damaged_branch_with_the_list_of_its_windows, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),
          (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY),
@@ -361,6 +380,7 @@ def main():
             background.join()
         if xvfb:
             xvfb.terminate()
+    print("keys under SafeBoot after FIX: " + ", ".join("%s %d" % item for item in sorted(KEYS_EXPORTED.items())))
     print("e2e: %d passed, %d failed" % (results.count(True), results.count(False)))
     return 0 if results and all(results) else 1
 

@@ -2,9 +2,11 @@
 // directory, the browser's registry values, template and work-file bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "app/browser.h"
+#include "app/commands.h"
 #include "app/form.h"
 #include "repair/branch.h"
 #include "repair/reg_file.h"
@@ -52,6 +54,16 @@ TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
     EXPECT_EQ(reg.substr(reg.size() - 2), "\r\n");
     const std::string work = RandomText(rng, 64);
     EXPECT_EQ(RegTextFromWorkFile(Bytes(work.begin(), work.end())).rfind(kHeader, 0), 0u);
+    // Whatever names and values someone put beside the branch, each stays on its own line of the report.
+    fake.version = {10, 0};
+    const std::string minimal = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Minimal\\";
+    fake.keys[minimal + RandomText(rng, 255)][""] = StoredValue(RandomText(rng, 300));
+    RunCommand(fake, ParseArguments({"/check"}));
+    for (size_t at = fake.output.find_first_of("\r\n"); at != std::string::npos; at = fake.output.find_first_of("\r\n", at + 2)) {
+      ASSERT_EQ(fake.output.substr(at, 2), "\r\n");
+    }
+    EXPECT_EQ(std::count_if(fake.output.begin(), fake.output.end(), [](char c) { return c >= 0 && c < 0x20; }),
+              2 * std::count(fake.output.begin(), fake.output.end(), '\n')) << "control characters escaped";
     // The reader takes keys only from whole "[...]" lines, never a deletion.
     for (const RegistryEntry& entry : ParseRegText(raw + "\r\n" + work)) {
       EXPECT_FALSE(entry.key.empty());

@@ -380,7 +380,8 @@ def main():
             background.join()
         if xvfb:
             xvfb.terminate()
-    print("keys under SafeBoot after FIX: " + ", ".join("%s %d" % item for item in sorted(KEYS_EXPORTED.items())))
+    if KEYS_EXPORTED:
+        print("keys under SafeBoot after FIX: " + ", ".join("%s %d" % item for item in sorted(KEYS_EXPORTED.items())))
     print("e2e: %d passed, %d failed" % (results.count(True), results.count(False)))
     return 0 if results and all(results) else 1
 

@@ -55,8 +55,8 @@ std::string Printable(std::string_view text, std::size_t limit = std::string_vie
     }
     if (length == 0 || code < 0x20 || code == 0x7F) {
       escape("\\x", length ? code : lead, 2);
-    } else if ((code >= 0x80 && code < 0xA0) || code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
-               (code >= 0x2066 && code <= 0x2069)) {
+    } else if ((code >= 0x80 && code < 0xA0) || code == 0x200E || code == 0x200F ||
+               (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
       escape("\\u", code, 4);
     } else {
       out.append(text.substr(i, length));
@@ -107,8 +107,8 @@ std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored) {
     }
     text += "\r\n";
   }
-  if (found.count > found.listed.size()) text += "  and " + std::to_string(found.count - found.listed.size()) + " more\r\n";
-  return text;
+  const std::size_t more = found.count - found.listed.size();
+  return more ? text + "  and " + std::to_string(more) + " more\r\n" : text;
 }
 
 }  // namespace

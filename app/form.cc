@@ -51,7 +51,8 @@ void frmVeltrik::cmdStart_Click() {
   SetButtonsEnabled(false);
   platform_.SetCaption("Fixing...");
   platform_.DoEvents();  // let the caption show before the work starts
-  const BranchCheck check = FixSafeMode(platform_, state_.strWinDir, LoadTemplate(platform_, ChooseTemplate(platform_)));
+  const BranchCheck check =
+      FixSafeMode(platform_, state_.strWinDir, LoadTemplate(platform_, ChooseTemplate(platform_)));
   // Never on an incomplete branch: the boot menu would lead to a broken Safe Mode.
   const bool boot_menu = !check.complete() || PrepareBootMenu(platform_);
   platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons

@@ -23,7 +23,8 @@ BENCHMARK(BM_BuildRegFile)->Arg(105)->Arg(106)->Arg(109)->Unit(benchmark::kMicro
 void BM_FixSequence(benchmark::State& state) {
   for (auto _ : state) {
     FakePlatform fake;
-    fake.version = state.range(0) == 109 ? std::pair(10u, 0u) : state.range(0) == 106 ? std::pair(6u, 0u) : std::pair(5u, 1u);
+    const auto id = state.range(0);
+    fake.version = id == 109 ? std::pair(10u, 0u) : id == 106 ? std::pair(6u, 0u) : std::pair(5u, 1u);
     frmVeltrik form(fake);
     form.Form_Load();
     form.cmdStart_Click();

@@ -67,15 +67,16 @@ TEST(ParseArgumentsTest, TakesItsSwitchesInAnyOrderEachOnce) {
   using Args = std::vector<std::string>;
   // clang-format off
   for (auto [args, action, restart] : {std::tuple{Args{}, Action::kWindow, true}, {{"/check"}, Action::kCheck, true},
-           {{"-CHECK"}, Action::kCheck, true}, {{"/Fix"}, Action::kFix, true}, {{"-fix", "/NoRestart"}, Action::kFix, false},
-           {{"/norestart", "/fix"}, Action::kFix, false}, {{"-NORESTART", "-Fix"}, Action::kFix, false},
-           {{"/?"}, Action::kUsage, true}, {{"-?"}, Action::kUsage, true}}) {
+           {{"-CHECK"}, Action::kCheck, true}, {{"/Fix"}, Action::kFix, true},
+           {{"-fix", "/NoRestart"}, Action::kFix, false}, {{"/norestart", "/fix"}, Action::kFix, false},
+           {{"-NORESTART", "-Fix"}, Action::kFix, false}, {{"/?"}, Action::kUsage, true},
+           {{"-?"}, Action::kUsage, true}}) {
     // clang-format on
     EXPECT_EQ(std::pair(ParseArguments(args).action, ParseArguments(args).restart), std::pair(action, restart));
   }
   for (const Args& args : {Args{"/bogus"}, {"check"}, {"/"}, {""}, {"/fix", "/fix"}, {"/FIX", "-fix"}, {"/norestart"},
-                           {"--check"}, {"/check", "/norestart"}, {"/check", "/fix"}, {"/fix", "/norestart", "-NoRestart"},
-                           {"/fix", "/norestart", "x"}, {"/?", "/check"}, {"/?"}}) {
+                           {"--check"}, {"/check", "/norestart"}, {"/check", "/fix"}, {"/fix", "/norestart", "x"},
+                           {"/fix", "/norestart", "-NoRestart"}, {"/?", "/check"}, {"/?"}}) {
     FakePlatform fake;
     EXPECT_EQ(RunCommand(fake, ParseArguments(args)), args[0] == "/?" && args.size() == 1 ? kExitOk : kExitUsage);
     EXPECT_EQ(fake.output.rfind("Usage: veltrik.exe [/check | /fix [/norestart]]\r\n", 0), 0u);
@@ -144,13 +145,15 @@ INSTANTIATE_TEST_SUITE_P(
                         "... (300 bytes)\r\n"},
         ForeignCase{"control characters", {{"Minimal\\Evil\r\nSafeBoot branch: whole\t", StoredValue("a\x1b[2J\x7f")}},
                     kHeading + "1\r\n  Minimal\\Evil\\x0D\\x0ASafeBoot branch: whole\\x09 = a\\x1B[2J\\x7F\r\n"},
-        ForeignCase{"outside ASCII", {{"Minimal\\Dienst\xC3\xBC\xE2\x80\xAE" "exe.gpj", StoredValue("\xD0\xA1\xC2\x85\xFF")}},
+        ForeignCase{"outside ASCII",
+                    {{"Minimal\\Dienst\xC3\xBC\xE2\x80\xAE" "exe.gpj", StoredValue("\xD0\xA1\xC2\x85\xFF")}},
                     kHeading + "1\r\n  Minimal\\Dienst\xC3\xBC\\u202Eexe.gpj = \xD0\xA1\\u0085\\xFF\r\n"},
         ForeignCase{"values that are not strings, and none",
-                    {{"Minimal\\Number", StoredValue("7", ValueType::kDword)}, {"Minimal\\Blob", StoredValue("", ValueType{3})},
-                     {"Minimal\\Bare", kNoDefault}, {"Minimal\\Empty", StoredValue("")}},
-                    kHeading + "4\r\n  Minimal\\Bare (no default value)\r\n  Minimal\\Blob = (not a string: REG_BINARY)\r\n"
-                        "  Minimal\\Empty = (empty string)\r\n  Minimal\\Number = (not a string: REG_DWORD 7)\r\n"},
+                    {{"Minimal\\Number", StoredValue("7", ValueType::kDword)}, {"Minimal\\Bare", kNoDefault},
+                     {"Minimal\\Blob", StoredValue("", ValueType{3})}, {"Minimal\\Empty", StoredValue("")}},
+                    kHeading + "4\r\n  Minimal\\Bare (no default value)\r\n"
+                        "  Minimal\\Blob = (not a string: REG_BINARY)\r\n  Minimal\\Empty = (empty string)\r\n"
+                        "  Minimal\\Number = (not a string: REG_DWORD 7)\r\n"},
         Many(150)));
 // clang-format on
 

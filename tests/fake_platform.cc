@@ -155,7 +155,8 @@ std::int32_t FakePlatform::EnumerateSubkeys(const std::string& key, std::vector<
   const std::string prefix = Fold(key) + "\\";
   std::set<std::string, NoCase> children;  // a deeper key implies its parents
   for (const auto& [path, values] : keys) {
-    if (Fold(path).rfind(prefix, 0) == 0) children.insert(path.substr(prefix.size(), path.find('\\', prefix.size()) - prefix.size()));
+    if (Fold(path).rfind(prefix, 0) != 0) continue;
+    children.insert(path.substr(prefix.size(), path.find('\\', prefix.size()) - prefix.size()));
   }
   if (children.empty() && !keys.count(key)) return kStatusNotFound;
   names.assign(children.begin(), children.end());

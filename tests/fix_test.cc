@@ -29,9 +29,8 @@ size_t MissingEntries(FakePlatform& fake, int id) {
   for (const RegistryEntry& e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
     ValueType type = ValueType::kNone;
     std::string data;
-    if (fake.ReadRegistryEntry(e, type, data) != 0 || (e.name && StoredValue(data, type) != StoredValue(e.data, e.type))) {
-      ++missing;
-    }
+    const bool same = fake.ReadRegistryEntry(e, type, data) == 0 && (!e.name || (data == e.data && type == e.type));
+    missing += !same;
   }
   return missing;
 }

@@ -59,8 +59,9 @@ TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
     const std::string minimal = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Minimal\\";
     fake.keys[minimal + RandomText(rng, 255)][""] = StoredValue(RandomText(rng, 300));
     RunCommand(fake, ParseArguments({"/check"}));
-    for (size_t at = fake.output.find_first_of("\r\n"); at != std::string::npos; at = fake.output.find_first_of("\r\n", at + 2)) {
-      ASSERT_EQ(fake.output.substr(at, 2), "\r\n");
+    const std::string& out = fake.output;
+    for (size_t at = out.find_first_of("\r\n"); at != std::string::npos; at = out.find_first_of("\r\n", at + 2)) {
+      ASSERT_EQ(out.substr(at, 2), "\r\n");
     }
     EXPECT_EQ(std::count_if(fake.output.begin(), fake.output.end(), [](char c) { return c >= 0 && c < 0x20; }),
               2 * std::count(fake.output.begin(), fake.output.end(), '\n')) << "control characters escaped";

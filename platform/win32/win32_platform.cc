@@ -11,8 +11,9 @@
 namespace veltrik::win32 {
 
 // The resource script and the repair name the templates by the same numbers.
-static_assert(IDR_TEMPLATE_XP == kTemplateXp && IDR_TEMPLATE_VISTA7 == kTemplateVista && IDR_TEMPLATE_WIN7 == kTemplateWin7 &&
-              IDR_TEMPLATE_WIN8 == kTemplateWin8 && IDR_TEMPLATE_WIN10 == kTemplateWin10);
+static_assert(IDR_TEMPLATE_XP == kTemplateXp && IDR_TEMPLATE_VISTA7 == kTemplateVista &&
+              IDR_TEMPLATE_WIN7 == kTemplateWin7 && IDR_TEMPLATE_WIN8 == kTemplateWin8 &&
+              IDR_TEMPLATE_WIN10 == kTemplateWin10);
 
 namespace {
 

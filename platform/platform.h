@@ -55,6 +55,14 @@ struct RegistryEntry {
   ValueType type = ValueType::kString;
 };
 
+// What reading one RegistryEntry found: the status, and the value's type and
+// data as ReadRegistryEntry gives them.
+struct RegistryReading {
+  std::int32_t status = kStatusNotFound;  // until it is read
+  ValueType type = ValueType::kNone;
+  std::string data;
+};
+
 // The registry half of the scripting shell object. Created per procedure and
 // released when the procedure ends.
 class ShellObject {
@@ -121,6 +129,15 @@ class Platform {
   // type into `type` and, for REG_SZ and REG_DWORD, its data into `data` as
   // RegistryEntry holds it; the data of any other type reads as "".
   virtual std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) = 0;
+  // Reads every entry as ReadRegistryEntry does, in the order given; an
+  // implementation may read them side by side.
+  virtual std::vector<RegistryReading> ReadRegistryEntries(const std::vector<RegistryEntry>& entries) {
+    std::vector<RegistryReading> out(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      out[i].status = ReadRegistryEntry(entries[i], out[i].type, out[i].data);
+    }
+    return out;
+  }
   // Creates the key as needed and, where the entry names a value, sets it
   // with the entry's type.
   virtual std::int32_t WriteRegistryEntry(const RegistryEntry& entry) = 0;

@@ -39,17 +39,15 @@ bool Dword(std::string_view text, std::string& out) {
   return true;
 }
 
-bool Matches(Platform& platform, const RegistryEntry& entry) {
-  ValueType type = ValueType::kNone;
-  std::string data;
-  return platform.ReadRegistryEntry(entry, type, data) == 0 &&
-         (!entry.name || (type == entry.type && data == entry.data));
-}
-
 std::vector<const RegistryEntry*> Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
+  const std::vector<RegistryReading> found = platform.ReadRegistryEntries(expected);
   std::vector<const RegistryEntry*> out;
-  for (const RegistryEntry& entry : expected) {
-    if (!Matches(platform, entry)) out.push_back(&entry);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const RegistryEntry& entry = expected[i];
+    const RegistryReading& reading = found[i];
+    if (reading.status != 0 || (entry.name && (reading.type != entry.type || reading.data != entry.data))) {
+      out.push_back(&entry);
+    }
   }
   return out;
 }

@@ -150,6 +150,51 @@ LSTATUS WriteEntry(const RegistryEntry& entry) {
                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
+namespace {
+
+// Under Wine every registry call is a round trip to the server process, and
+// most of it is waiting for the other side to be scheduled; a few readers
+// overlap those waits (236 entries: about 10 ms instead of 27). On Windows
+// the calls are cheap either way.
+constexpr std::size_t kReaders = 4;
+
+struct ReadShare {
+  const std::vector<RegistryEntry>* entries;
+  std::vector<RegistryReading>* out;
+  std::size_t first;
+};
+
+DWORD WINAPI ReadEvery(void* param) {
+  const ReadShare& share = *static_cast<const ReadShare*>(param);
+  for (std::size_t i = share.first; i < share.entries->size(); i += kReaders) {
+    RegistryReading& reading = (*share.out)[i];
+    reading.status = ReadEntry((*share.entries)[i], reading.type, reading.data);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<RegistryReading> ReadEntries(const std::vector<RegistryEntry>& entries) {
+  std::vector<RegistryReading> out(entries.size());
+  ReadShare shares[kReaders];
+  HANDLE threads[kReaders];
+  DWORD started = 0;
+  for (std::size_t k = 0; k < kReaders; ++k) {
+    shares[k] = {&entries, &out, k};
+    // Share 0, and any share whose thread cannot start, is read right here.
+    HANDLE thread = k ? ::CreateThread(nullptr, 0, ReadEvery, &shares[k], 0, nullptr) : nullptr;
+    if (thread) {
+      threads[started++] = thread;
+    } else {
+      ReadEvery(&shares[k]);
+    }
+  }
+  if (started) ::WaitForMultipleObjects(started, threads, TRUE, INFINITE);
+  for (DWORD k = 0; k < started; ++k) ::CloseHandle(threads[k]);
+  return out;
+}
+
 LSTATUS EnumerateKeys(const std::string& key, std::vector<std::string>& names) {
   RegPath p;
   if (!ParseKey(key, p)) return ERROR_INVALID_PARAMETER;

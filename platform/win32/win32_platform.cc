@@ -274,6 +274,10 @@ std::int32_t Win32Platform::ReadRegistryEntry(const RegistryEntry& entry, ValueT
   return ReadEntry(entry, type, data);
 }
 
+std::vector<RegistryReading> Win32Platform::ReadRegistryEntries(const std::vector<RegistryEntry>& entries) {
+  return ReadEntries(entries);
+}
+
 std::int32_t Win32Platform::WriteRegistryEntry(const RegistryEntry& entry) { return WriteEntry(entry); }
 
 std::int32_t Win32Platform::EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) {

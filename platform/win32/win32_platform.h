@@ -35,6 +35,7 @@ class Win32Platform : public Platform {
   void DoEvents() override;
   void EndProgram() override;
   std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) override;
+  std::vector<RegistryReading> ReadRegistryEntries(const std::vector<RegistryEntry>& entries) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override;

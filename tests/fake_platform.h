@@ -2,6 +2,7 @@
 // one ordered log of every effect, and any operation made to fail on demand.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -22,7 +23,11 @@ std::string Fold(std::string_view s);
 
 // Orders names without regard to ASCII case, as the registry compares them.
 struct NoCase {
-  bool operator()(const std::string& a, const std::string& b) const { return Fold(a) < Fold(b); }
+  bool operator()(const std::string& a, const std::string& b) const {
+    const auto low = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](unsigned char x, unsigned char y) { return low(x) < low(y); });
+  }
 };
 
 // A value as the registry API holds it; plain text is a REG_SZ.

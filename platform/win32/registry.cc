@@ -154,7 +154,7 @@ namespace {
 
 // Under Wine every registry call is a round trip to the server process, and
 // most of it is waiting for the other side to be scheduled; a few readers
-// overlap those waits (236 entries: about 10 ms instead of 27). On Windows
+// overlap those waits (236 entries: about 15 ms instead of 30). On Windows
 // the calls are cheap either way.
 constexpr std::size_t kReaders = 4;
 

@@ -1,6 +1,5 @@
 #include "app/commands.h"
 
-#include <cctype>
 #include <iterator>
 #include <set>
 
@@ -29,9 +28,7 @@ constexpr std::size_t kValueShown = 255;
 // "/FIX" and "-fix" -> "fix"; "" when it is not a switch.
 std::string Switch(const std::string& arg) {
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return "";
-  std::string name = arg.substr(1);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return name;
+  return AsciiLower(arg.substr(1));
 }
 
 // Text that someone else chose, on one line: control characters (and the

@@ -54,6 +54,12 @@ std::vector<const RegistryEntry*> Missing(Platform& platform, const std::vector<
 
 }  // namespace
 
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
 std::vector<RegistryEntry> ParseRegText(std::string_view text) {
   std::vector<RegistryEntry> out;
   std::string key;
@@ -124,12 +130,8 @@ BranchCheck CompleteBranch(Platform& platform, const SafeBootTemplate& stored) {
 }
 
 ForeignEntries FindForeignEntries(Platform& platform, const SafeBootTemplate& stored, std::size_t max_listed) {
-  const auto fold = [](std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-  };
-  std::set<std::string> own;  // folded full key paths of the list
-  for (const RegistryEntry& entry : stored.entries) own.insert(fold(entry.key));
+  std::set<std::string> own;  // lowered full key paths of the list
+  for (const RegistryEntry& entry : stored.entries) own.insert(AsciiLower(entry.key));
   ForeignEntries found;
   if (stored.entries.empty()) return found;
   const std::string root = stored.entries.front().key;  // the SafeBoot key itself
@@ -138,7 +140,7 @@ ForeignEntries FindForeignEntries(Platform& platform, const SafeBootTemplate& st
     std::vector<std::string> names;
     if (platform.EnumerateSubkeys(parent, names) != 0) continue;
     for (const std::string& name : names) {
-      if (own.count(fold(parent + "\\" + name))) continue;
+      if (own.count(AsciiLower(parent + "\\" + name))) continue;
       if (found.count++ >= max_listed) continue;
       ForeignEntry entry;
       entry.name = std::string(section) + "\\" + name;

@@ -14,6 +14,10 @@ namespace veltrik {
 
 struct SafeBootTemplate;
 
+// `text` with A to Z lowered: registry names, and the program's switches,
+// compare without regard to ASCII case.
+std::string AsciiLower(std::string_view text);
+
 // Reads the part of the registry editor's export format that the templates
 // use: "[key]" lines, and "@=" and "name"= values, strings with \\ and \"
 // escapes or dword:<hex>. A key without values is one entry; a key with

@@ -1,6 +1,5 @@
 #include "repair/fix.h"
 
-#include <cctype>
 
 #include "repair/reg_file.h"
 
@@ -29,9 +28,7 @@ int ChooseTemplate(Platform& platform) {
   if (!platform.GetProfilesDirectory(profiles)) return kTemplateXp;
   std::string probe = profiles + "\\";
   if (probe.size() < 9) return kTemplateXp;
-  probe = probe.substr(2, 7);
-  for (char& c : probe) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return probe == "\\users\\" ? kTemplateVista : kTemplateXp;
+  return AsciiLower(probe.substr(2, 7)) == "\\users\\" ? kTemplateVista : kTemplateXp;
 }
 
 std::string ImportCommand(const std::string& win_dir, int template_id) {

@@ -30,7 +30,9 @@ void frmVeltrik::Form_Load() {
   DerivePaths(platform_, state_);
   state_.strNewLine = "\r\n";
   GetActiveBrowser(platform_, state_);
-  platform_.LaunchCommand(state_.strDownloadCmd, WindowStyle::kMinimizedNoFocus);
+  // Pages open as the user: the browser loads the user's profile, which
+  // whatever runs as the user can write, so it never gets our rights.
+  platform_.LaunchInUserSession(state_.strDownloadCmd, WindowStyle::kMinimizedNoFocus);
 }
 
 bool frmVeltrik::Form_Unload() {
@@ -80,11 +82,11 @@ void frmVeltrik::cmdStart_Click() {
 
 void frmVeltrik::cmdAbout_Click() {
   platform_.ShowMessageBox(BuildAboutMessage(state_), kMessageBoxInformation, state_.strAppTitle);
-  platform_.LaunchCommand(state_.strDownloadCmd, WindowStyle::kMaximized);
+  platform_.LaunchInUserSession(state_.strDownloadCmd, WindowStyle::kMaximized);
 }
 
 void frmVeltrik::cmdExit_Click() { platform_.EndProgram(); }
 
-void frmVeltrik::Image1_Click() { platform_.LaunchCommand(state_.strHomeCmd, WindowStyle::kMaximized); }
+void frmVeltrik::Image1_Click() { platform_.LaunchInUserSession(state_.strHomeCmd, WindowStyle::kMaximized); }
 
 }  // namespace veltrik

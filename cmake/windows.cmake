@@ -6,6 +6,8 @@ enable_language(RC)
 set(VELTRIK_WIN32_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 
 add_executable(veltrik WIN32
+  platform/win32/desktop_shell.cc
+  platform/win32/load_config.cc
   platform/win32/main.cc
   platform/win32/main_window.cc
   platform/win32/no_exceptions.cc
@@ -22,10 +24,23 @@ set(VELTRIK_SIZE_OPTIONS -Os -ffunction-sections -fdata-sections -fno-exceptions
 target_compile_options(veltrik_core PRIVATE ${VELTRIK_SIZE_OPTIONS})
 target_compile_options(veltrik PRIVATE ${VELTRIK_SIZE_OPTIONS})
 target_include_directories(veltrik PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-target_link_libraries(veltrik PRIVATE veltrik_core comctl32)
+target_link_libraries(veltrik PRIVATE veltrik_core comctl32 ole32 oleaut32 uuid)
 if(MINGW)
-  # One self-contained program file: no MinGW runtime DLLs beside it.
-  target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+  # One self-contained program file: no MinGW runtime DLLs beside it. No time
+  # stamp, so that the same source builds the same bytes anywhere.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(VELTRIK_LOAD_CONFIG __load_config_used)
+  else()
+    set(VELTRIK_LOAD_CONFIG _load_config_used)
+  endif()
+  target_link_options(veltrik PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections
+    -Wl,--no-insert-timestamp -Wl,--undefined=${VELTRIK_LOAD_CONFIG} -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/veltrik.map)
+  # The linker leaves the load configuration directory empty.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_custom_command(TARGET veltrik POST_BUILD
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/set_load_config.py $<TARGET_FILE:veltrik>
+            ${CMAKE_CURRENT_BINARY_DIR}/veltrik.map
+    VERBATIM)
 endif()
 file(GLOB VELTRIK_TEMPLATES ${PROJECT_SOURCE_DIR}/resources/safeboot_*.reg)
 set_source_files_properties(resources/veltrik.rc PROPERTIES OBJECT_DEPENDS
@@ -51,11 +66,11 @@ if(MINGW)
   target_link_options(import_floor PRIVATE -static -s -municode)
 endif()
 # The read-back and completion through the real registry API, timed.
-add_executable(branch_bench WIN32 bench/branch_bench.cc platform/win32/registry.cc platform/win32/text.cc
-               platform/win32/win32_platform.cc)
+add_executable(branch_bench WIN32 bench/branch_bench.cc platform/win32/desktop_shell.cc platform/win32/registry.cc
+               platform/win32/text.cc platform/win32/win32_platform.cc)
 target_compile_definitions(branch_bench PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 target_include_directories(branch_bench PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-target_link_libraries(branch_bench PRIVATE veltrik_core)
+target_link_libraries(branch_bench PRIVATE veltrik_core ole32 oleaut32 uuid)
 if(MINGW)
   target_link_options(branch_bench PRIVATE -static -s -municode)
 endif()

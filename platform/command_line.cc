@@ -40,4 +40,14 @@ std::optional<ResolvedCommand> ResolveCommandLine(std::string_view command_line,
   return std::nullopt;
 }
 
+ProgramAndArguments SplitCommandLine(std::string_view command_line) {
+  const bool quoted = !command_line.empty() && command_line[0] == '"';
+  const size_t end = command_line.find(quoted ? '"' : ' ', quoted ? 1 : 0);
+  const std::string_view program = command_line.substr(quoted ? 1 : 0, end - (quoted ? 1 : 0));
+  if (end == std::string_view::npos) return {std::string(program), ""};
+  std::string_view rest = command_line.substr(end + (quoted ? 1 : 0));
+  if (!rest.empty() && rest[0] == ' ') rest.remove_prefix(1);
+  return {std::string(program), std::string(rest)};
+}
+
 }  // namespace veltrik

@@ -25,4 +25,13 @@ std::optional<ResolvedCommand> ResolveCommandLine(std::string_view command_line,
                                                   const std::vector<std::string>& folders,
                                                   const std::function<bool(const std::string&)>& is_file);
 
+// The program and its arguments, as process creation reads a command line: a
+// quoted program ends at its closing quote, another at the first space; the
+// one space after it is not part of the arguments.
+struct ProgramAndArguments {
+  std::string program;
+  std::string arguments;
+};
+ProgramAndArguments SplitCommandLine(std::string_view command_line);
+
 }  // namespace veltrik

@@ -94,8 +94,14 @@ class Platform {
   // nullptr on failure.
   virtual std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) = 0;
 
-  // Starts a command line without waiting for it.
+  // Starts a command line without waiting for it, with this program's rights.
   virtual std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) = 0;
+
+  // Has the desktop shell of the user's session start a command line, with
+  // the user's own rights rather than this program's, without waiting for
+  // it. False where there is no such shell or it refused; nothing else is
+  // tried then.
+  virtual bool LaunchInUserSession(std::string_view command_line, WindowStyle style) = 0;
 
   // Waits at most `timeout_ms` for a launched process to end, handling window
   // messages meanwhile. Its exit code if it ended.

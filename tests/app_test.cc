@@ -99,13 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
         BrowserCase{"fallback on the system drive", {}, nullptr, "\"D:\\Program Files\\Internet Explorer\\iexplore\"", "D:\\"}));
 // clang-format on
 
-TEST(FormTest, AboutShowsTheTermsThenOpensTheDownloadPageMaximisedEachTime) {
-  FakePlatform fake;
-  frmVeltrik form(fake);
-  form.Form_Load();
-  fake.log.clear();
-  form.cmdAbout_Click();
-  form.cmdAbout_Click();
+// Pages open as the user, never with the program's rights; where the desktop
+// shell cannot open them, nothing else is started and the window works on.
+TEST(FormTest, PagesOpenAsTheUserAndTheAboutBoxShowsBeforeItsPage) {
   const std::string box =
       "msgbox 64 [Veltrik v1.1.0.0] Veltrik v1.1.0.0\r\nwww.morvane-software.example\r\n\r\n"
       "This program is free to use and to pass on unchanged.\r\n"
@@ -115,8 +111,25 @@ TEST(FormTest, AboutShowsTheTermsThenOpensTheDownloadPageMaximisedEachTime) {
       "which Veltrik cannot fix!\r\nIf Veltrik helped you to fix Safe Mode\r\n"
       "and you need more fixes to be done\r\nyou may try our fine Software;\r\n\r\n"
       "QVT - Morvane Antiviral Toolkit\r\n";
-  const std::string page = "launch 3 " + kIe + " " + kDownload;
-  EXPECT_THAT(fake.log, ::testing::ElementsAre(box, page, box, page));
+  for (bool refused : {false, true}) {
+    FakePlatform fake;
+    if (refused) fake.Fail("LaunchInUserSession");
+    frmVeltrik form(fake);
+    form.Form_Load();
+    form.cmdAbout_Click();
+    form.cmdAbout_Click();
+    form.Image1_Click();
+    const auto page = [&](int style, const std::string& address) {
+      return refused ? std::vector<std::string>{} : std::vector{"user-launch " + std::to_string(style) + " " + kIe + " " + address};
+    };
+    std::vector<std::string> expected = page(6, kDownload);
+    for (const auto& part : {std::vector{box}, page(3, kDownload), std::vector{box}, page(3, kDownload), page(3, kHome)}) {
+      expected.insert(expected.end(), part.begin(), part.end());
+    }
+    std::erase_if(fake.log, [](const std::string& line) { return line.rfind("caption", 0) == 0; });
+    EXPECT_EQ(fake.log, expected) << "refused: " << refused;
+    EXPECT_THAT(fake.Only("launch"), ::testing::IsEmpty()) << "started with the program's rights";
+  }
 }
 
 }  // namespace

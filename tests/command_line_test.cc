@@ -63,6 +63,17 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchCase{"empty passes unchanged", "", {}, "", ""}));
 // clang-format on
 
+// What the desktop shell is handed: the program apart from its arguments.
+TEST(SplitCommandLineTest, SeparatesTheProgramAsProcessCreationReadsIt) {
+  for (auto [command_line, program, arguments] :
+       {std::tuple<std::string, std::string, std::string>{"\"C:\\P F\\fox.exe\" -new http://h/", "C:\\P F\\fox.exe", "-new http://h/"},
+        {"\"C:\\P F\\fox.exe\"", "C:\\P F\\fox.exe", ""}, {"C:\\tools\\b.exe  two", "C:\\tools\\b.exe", " two"},
+        {"iexplore", "iexplore", ""}, {"\"C:\\no end x", "C:\\no end x", ""}, {"", "", ""}}) {
+    const ProgramAndArguments split = SplitCommandLine(command_line);
+    EXPECT_EQ(std::tie(split.program, split.arguments), std::tie(program, arguments)) << command_line;
+  }
+}
+
 TEST(ParseArgumentsTest, TakesItsSwitchesInAnyOrderEachOnce) {
   using Args = std::vector<std::string>;
   // clang-format off

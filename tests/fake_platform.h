@@ -63,7 +63,7 @@ class FakePlatform : public Platform {
   bool Fails(const std::string& op, std::string_view argument) const;
 
   // What happened.
-  std::vector<std::string> log;  // e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg"
+  std::vector<std::string> log;  // e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg", "user-launch 3 ..."
   std::vector<std::string> Only(const std::string& prefix) const;
   std::map<Control, bool> enabled;
   std::string caption;
@@ -76,6 +76,11 @@ class FakePlatform : public Platform {
   bool GetProfilesDirectory(std::string& path) override;
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
   std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) override;
+  bool LaunchInUserSession(std::string_view command_line, WindowStyle style) override {
+    if (Fails("LaunchInUserSession", command_line)) return false;
+    log.push_back("user-launch " + std::to_string(static_cast<int>(style)) + " " + std::string(command_line));
+    return true;
+  }
   std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
   bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override {
     std::tie(major, minor) = version;

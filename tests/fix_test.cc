@@ -51,8 +51,8 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
     if (line.find(".tmp") == std::string::npos && line.rfind("write", 0) != 0) effects.push_back(line);
   }
   EXPECT_THAT(effects, ElementsAre("disable start", "disable about", "disable exit", "caption Fixing...", "doevents",
-                                   kHklm, kHkcu, import, "wait 101 60000 ended", kHklm, kHkcu, import,
-                                   "wait 102 60000 ended", "delete C:\\WINDOWS\\sxcas.reg", "doevents", "enable start",
+                                   kHklm, kHkcu, import, "wait 100 60000 ended", kHklm, kHkcu, import,
+                                   "wait 101 60000 ended", "delete C:\\WINDOWS\\sxcas.reg", "doevents", "enable start",
                                    "enable about", "enable exit", "caption Restarting...", kRestart));
   const std::string whole = std::to_string(kEmbeddedTemplate105.size());  // less the NULs, plus CR LF
   EXPECT_THAT(seen, ElementsAre("Fixing... 0", "Fixing... " + whole, "Fixing... " + whole, "Fixing... 0"));

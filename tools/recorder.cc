@@ -3,26 +3,34 @@
 // named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
 //
 // Line: program path | wShowWindow | regedit processes running | current
-// folder | size of the file its last argument names (-1: none) | command line
+// folder | size of the file its last argument names (-1: none) | the program
+// that started it | command line
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <map>
 #include <string>
 
 namespace {
 
-int CountProcesses(const wchar_t* name) {
+// How many processes run `name`, and the name of our parent process.
+int CountProcesses(const wchar_t* name, std::wstring& parent) {
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return -1;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
   int count = 0;
+  DWORD parent_id = 0;
+  std::map<DWORD, std::wstring> names;
   for (BOOL ok = ::Process32FirstW(snapshot, &entry); ok; ok = ::Process32NextW(snapshot, &entry)) {
     if (::lstrcmpiW(entry.szExeFile, name) == 0) ++count;
+    if (entry.th32ProcessID == ::GetCurrentProcessId()) parent_id = entry.th32ParentProcessID;
+    names[entry.th32ProcessID] = entry.szExeFile;
   }
   ::CloseHandle(snapshot);
+  parent = names.count(parent_id) ? names[parent_id] : L"?";
   return count;
 }
 
@@ -47,10 +55,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   WIN32_FILE_ATTRIBUTE_DATA file = {};
   const bool found = argv && argc > 1 && ::GetFileAttributesExW(argv[argc - 1], GetFileExInfoStandard, &file) &&
                      !(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  const std::wstring line = path + L"|" + std::to_wstring(show) + L"|" +
-                            std::to_wstring(CountProcesses(L"regedit.exe")) + L"|" + folder + L"|" +
-                            std::to_wstring(found ? static_cast<long long>(file.nFileSizeLow) : -1LL) + L"|" +
-                            ::GetCommandLineW() + L"\r\n";
+  std::wstring parent;
+  const int regedits = CountProcesses(L"regedit.exe", parent);
+  const std::wstring line = path + L"|" + std::to_wstring(show) + L"|" + std::to_wstring(regedits) + L"|" + folder +
+                            L"|" + std::to_wstring(found ? static_cast<long long>(file.nFileSizeLow) : -1LL) + L"|" +
+                            parent + L"|" + ::GetCommandLineW() + L"\r\n";
 
   wchar_t log[MAX_PATH];
   if (::GetEnvironmentVariableW(L"VELTRIK_RECORD", log, MAX_PATH)) {

@@ -208,7 +208,7 @@ class Prefix:
                        env=self.env(), stderr=subprocess.DEVNULL, timeout=30, check=False)
         return path
 
-    # --- what the stand-ins recorded: path|wShowWindow|regedits running|folder|argument's file size|command
+    # --- what the stand-ins recorded: path|wShowWindow|regedits running|folder|argument's file size|parent|command
     def records_of(self, name=None):
         path = self.win_path("record.log")
         if not os.path.exists(path):
@@ -216,10 +216,10 @@ class Prefix:
         out = []
         with open(path, encoding="utf-8", errors="replace") as f:
             for line in filter(str.strip, f):
-                exe, show, regedits, folder, size, command = line.rstrip("\r\n").split("|", 5)
+                exe, show, regedits, folder, size, parent, command = line.rstrip("\r\n").split("|", 6)
                 record = {"name": exe.replace("/", "\\").split("\\")[-1].lower(), "path": exe.lower(),
                           "show": int(show), "regedit_running": int(regedits), "folder": folder.lower(),
-                          "file_size": int(size), "command": command}
+                          "file_size": int(size), "parent": parent.lower(), "command": command}
                 if name in (None, record["name"]):
                     out.append(record)
         return out

@@ -61,4 +61,27 @@ using ScopedKey = Scoped<HKEY, KeyTraits>;
 using ScopedFont = Scoped<HFONT, GdiTraits<HFONT>>;
 using ScopedBitmap = Scoped<HBITMAP, GdiTraits<HBITMAP>>;
 
+// A COM interface pointer, released once.
+template <typename T>
+class ScopedCom {
+ public:
+  ScopedCom() = default;
+  ScopedCom(const ScopedCom&) = delete;
+  ScopedCom& operator=(const ScopedCom&) = delete;
+  ~ScopedCom() {
+    if (p_) p_->Release();
+  }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  T** receive() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+    return &p_;
+  }
+  void** receive_void() { return reinterpret_cast<void**>(receive()); }
+
+ private:
+  T* p_ = nullptr;
+};
+
 }  // namespace veltrik::win32

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/win32/desktop_shell.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/text.h"
 #include "repair/reg_file.h"
@@ -107,9 +108,24 @@ std::unique_ptr<ShellObject> Win32Platform::CreateObject(std::string_view prog_i
   return MakeRegistryShell();
 }
 
+namespace {
+
+std::optional<ResolvedCommand> Resolve(std::string_view command_line) {
+  return ResolveCommandLine(command_line, {Utf8(NativeSystemFolder()), Utf8(WindowsFolder())},
+                            [](const std::string& path) { return IsFile(Wide(path)); });
+}
+
+}  // namespace
+
+bool Win32Platform::LaunchInUserSession(std::string_view command_line, WindowStyle style) {
+  const auto resolved = Resolve(command_line);
+  if (!resolved || resolved->command_line.empty()) return false;
+  const ProgramAndArguments split = SplitCommandLine(resolved->command_line);
+  return ShellExecuteOnDesktop(Wide(split.program), Wide(split.arguments), static_cast<int>(style));
+}
+
 std::optional<ProcessId> Win32Platform::LaunchCommand(std::string_view command_line, WindowStyle style) {
-  const auto resolved = ResolveCommandLine(command_line, {Utf8(NativeSystemFolder()), Utf8(WindowsFolder())},
-                                           [](const std::string& path) { return IsFile(Wide(path)); });
+  const auto resolved = Resolve(command_line);
   if (!resolved) return std::nullopt;
   const std::wstring application = Wide(resolved->application);
   std::wstring command = Wide(resolved->command_line);

@@ -25,6 +25,7 @@ class Win32Platform : public Platform {
   bool GetProfilesDirectory(std::string& path) override;
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
   std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) override;
+  bool LaunchInUserSession(std::string_view command_line, WindowStyle style) override;
   std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
   bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override;
   bool LoadCustomResource(int id, Bytes& data) override;

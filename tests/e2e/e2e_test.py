@@ -38,25 +38,31 @@ def check_branch(p, extra=FOREIGN):
     return len([key for key in actual if key.startswith(SAFEBOOT.lower()) and key not in map(str.lower, extra)])
 
 
-BOOT_MENU = [("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} bootmenupolicy legacy", 0),
-             ("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} onetimeadvancedoptions on", 0)]
+BOOT_MENU = [("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} bootmenupolicy legacy", 0, "veltrik.exe"),
+             ("bcdedit.exe", SYSTEM32 + r"\bcdedit.exe", "/set {current} onetimeadvancedoptions on", 0, "veltrik.exe")]
+# Pages open through the desktop shell, with the user's rights, not with veltrik.exe's.
+PAGE_PARENT = "explorer.exe"
 
 
 def policy(p, key):
     return p.export(key).get(key.lower(), {}).get("disableregistrytools")
 
 
-def fix_and_wait(p, name):
-    """Clicks FIX; the one restart comes with no import still running, after the boot menu is set on 8 and later
-    (program, binary that ran, arguments, window style)."""
+def fix_and_wait(p, name, key=None):
+    """Clicks FIX (or presses `key`); the one restart, started by veltrik.exe, comes with no import still running,
+    after the boot menu is set on 8 and later (program, binary that ran, arguments, window style, parent)."""
     p.screenshot(name + "-before")
-    p.click(FIX)
+    if key:
+        p.key(key)
+    else:
+        p.click(FIX)
     check_eq([r["regedit_running"] for r in p.wait_record("shutdown.exe")], [0], "imports running at the restart")
     p.screenshot(name + "-after")
-    check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"]) for r in p.records_of()
+    check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"], r["parent"]) for r in p.records_of()
               if r["name"] in ("bcdedit.exe", "shutdown.exe")],
              BOOT_MENU * (p.version in ("win8", "win81", "win10")) +
-             [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2)], "boot menu and restart on %s" % p.version)
+             [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", "-r -f -t 0", 2, "veltrik.exe")],
+             "boot menu and restart on %s" % p.version)
     check_eq(p.work_files(), [], "work files left in C:\\windows")
 
 
@@ -64,8 +70,8 @@ def window_links_about_and_exit(run):
     with run.prefix() as p:
         p.launch()
         check_eq(p.caption(), TITLE, "caption")
-        check_eq([(r["show"], r["command"]) for r in p.wait_record("browser.exe")], [(6, BROWSER + " " + DOWNLOAD)],
-                 "launches at start")
+        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe")],
+                 [(6, BROWSER + " " + DOWNLOAD, PAGE_PARENT)], "launches at start")
         for elsewhere in [(100, 30), (60, 120), (200, 240), (200, 320), (366, 315)]:  # beside the maker's name
             p.click(elsewhere)
         p.click(ABOUT)
@@ -73,8 +79,8 @@ def window_links_about_and_exit(run):
         p.screenshot("about", box)
         check_eq(len(p.records_of()), 1, "launches after clicks beside the name, and while the About box is open")
         p.key("Return", box)
-        check_eq([(r["show"], r["command"]) for r in p.wait_record("browser.exe", 2)[1:]],
-                 [(3, BROWSER + " " + DOWNLOAD)], "launch after the About box")
+        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 2)[1:]],
+                 [(3, BROWSER + " " + DOWNLOAD, PAGE_PARENT)], "launch after the About box")
         size = p.geometry()[2:]
         for width, height in [(600, 500), (200, 150), (378, 500)]:
             p.wine(os.path.join(p.build, "resize_window.exe"), str(width), str(height))
@@ -107,7 +113,8 @@ def window_scales_with_the_display(run):
             # The hotspot and the buttons are where the picture shows them; EXIT ends the program.
             p.click(tuple(n * dpi // 96 for n in MAKER_NAME), client)
             home = p.wait_record("browser.exe", 2 * len(shots))[-1]
-            check_eq((home["show"], home["command"]), (3, BROWSER + " " + HOST), "hotspot at %d DPI" % dpi)
+            check_eq((home["show"], home["command"], home["parent"]), (3, BROWSER + " " + HOST, PAGE_PARENT),
+                     "hotspot at %d DPI" % dpi)
             p.click(tuple(n * dpi // 96 for n in EXIT), client)
             assert p.wait_exit(), "still running after EXIT at %d DPI" % dpi
         base = shots[96][:-4] + "-soft.png"
@@ -244,7 +251,7 @@ def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
         # C:\windows\regedit.exe the one in SysWOW64.
         regedit = r"c:\windows\syswow64\regedit.exe" if p.wow64 else r"c:\windows\regedit.exe"
         check_eq([(r["name"], r["path"], r["folder"]) for r in p.records_of() if r["name"] != "browser.exe"],
-                 [("regedit.exe", regedit, SYSTEM32)] * 2 + [(name, path, SYSTEM32) for name, path, _, _ in BOOT_MENU] +
+                 [("regedit.exe", regedit, SYSTEM32)] * 2 + [(name, path, SYSTEM32) for name, path, _, _, _ in BOOT_MENU] +
                  [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)], "programs started, and their current folder")
         p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
         check_branch(p, {})
@@ -336,7 +343,7 @@ X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 
 EVERY = (X64, WOW64, X86)
 # What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
 # discovery run in the settings where they can differ.
-CASES = [(window_links_about_and_exit, (X64,)), (window_scales_with_the_display, (X64,)),
+CASES = [(window_links_about_and_exit, (X64, WOW64)), (window_scales_with_the_display, (X64,)),
          (fix_completes_a_damaged_branch_with_the_list_of_its_windows, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),

@@ -14,7 +14,7 @@ imports() { OBJDUMP=$objdump "$root/tools/list_imports.sh" "$1"; }
 
 # Known system DLLs only: a planted DLL of another name is never loaded at start.
 system_dlls_only() {
-  ! imports "$1" | awk '{print $1}' | grep -vxE '(advapi32|comctl32|gdi32|kernel32|msvcrt|user32)\.dll'
+  ! imports "$1" | awk '{print $1}' | grep -vxE '(advapi32|comctl32|gdi32|kernel32|msvcrt|ole32|oleaut32|user32)\.dll'
 }
 # Functions newer than XP are only reached through GetProcAddress.
 newer_calls_guarded() {
@@ -33,6 +33,35 @@ carries() {  # the manifest, the version texts and every template, byte for byte
   python3 -c 'import sys; exe = open(sys.argv[1], "rb").read()
 sys.exit(any(open(t, "rb").read() not in exe for t in sys.argv[2:]))' "$1" "$root"/resources/safeboot_*.reg
 }
+# DLLs that the program and its DLLs import come from the system folder (Windows 10 1607 on): the load
+# configuration says so, and the header points at it, at the size XP's loader takes for x86.
+loads_dlls_from_system32() {
+  python3 - "$1" "$root/tools" <<'EOF'
+import struct, sys
+sys.path.insert(0, sys.argv[2])
+from set_load_config import checksum, directory, file_offset, headers
+data = open(sys.argv[1], "rb").read()
+rva, size = struct.unpack_from("<II", data, directory(data, 10))
+plus = headers(data)[3]
+config = file_offset(data, rva) if rva else 0
+found = (size, struct.unpack_from("<I", data, config)[0], struct.unpack_from("<H", data, config + (78 if plus else 54))[0])
+wanted = (112 if plus else 64,) * 2 + (0x800,)
+stored = struct.unpack_from("<I", data, headers(data)[0] + 64)[0]
+if found != wanted or stored != checksum(data):
+    sys.exit("  directory size, structure size, DependentLoadFlags: %r, not %r; checksum %#x" % (found, wanted, stored))
+EOF
+}
+# The same source builds the same bytes in another folder: no time stamp, no path of the build.
+same_bytes_elsewhere() {  # preset, program file
+  local other same
+  other=$(mktemp -d)/another-checkout
+  mkdir -p "$other" && tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$other" -xf - &&
+    (cd "$other" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" --target veltrik >/dev/null) &&
+    cmp "$2" "$other/build/$1/veltrik.exe"
+  same=$?
+  rm -rf "$(dirname "$other")"
+  return $same
+}
 within_budget() { [ "$(stat -c %s "$1")" -le $((384 * 1024)) ] || { echo "  $(stat -c %s "$1") bytes"; return 1; }; }
 
 for arch in x64 x86; do
@@ -43,6 +72,8 @@ for arch in x64 x86; do
   check "$arch looks up newer calls at run time" newer_calls_guarded "$exe"
   check "$arch carries the manifest, version texts and every template" carries "$exe"
   check "$arch is at most 384 KiB" within_budget "$exe"
+  check "$arch takes imported DLLs from the system folder" loads_dlls_from_system32 "$exe"
+  check "$arch builds the same bytes in another folder" same_bytes_elsewhere "windows-$arch" "$exe"
 done
 # Nothing newer than XP SP3 is imported by the x86 build.
 objdump=i686-w64-mingw32-objdump

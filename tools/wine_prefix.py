@@ -169,11 +169,21 @@ class Prefix:
         border = (w - client[0]) // 2
         return border, h - client[1] - border
 
+    def probe(self, *args):
+        """Runs probe.exe on the program's window; what it wrote, for a question."""
+        self.wine(os.path.join(self.build, "probe.exe"), *args, *([r"C:\probe.txt"] if len(args) == 1 else []))
+        if len(args) == 1:
+            with open(self.win_path("probe.txt"), encoding="utf-8") as f:
+                return f.read()
+
     def client_size(self):
         """The client area of the program's window, as Windows reports it."""
-        self.wine(os.path.join(self.build, "resize_window.exe"), r"C:\client.txt")
-        with open(self.win_path("client.txt")) as f:
-            return tuple(map(int, f.read().split()))
+        return tuple(map(int, self.probe("client").split()))
+
+    def controls(self):
+        """The window's controls in the order Tab and a screen reader follow: (class, name, keyboard stop, focused)."""
+        return [(c, name, stop == "1", focused == "1") for c, name, stop, focused in
+                (line.split("|") for line in self.probe("controls").splitlines())]
 
     def click(self, point, client=CLIENT):
         ox, oy = self.client_origin(client)
@@ -183,8 +193,10 @@ class Prefix:
         time.sleep(0.3)
 
     def key(self, keys, window=None):
+        """Real key presses to the window, which gets the focus first. (Sent to a window instead, a key's release
+        is lost when the key closes it, and Wine repeats the key into the window below.)"""
         self.xdo("windowfocus", "--sync", window or self.window)
-        self.xdo("key", "--window", window or self.window, keys)
+        self.xdo("key", keys)
 
     def caption(self):
         return self.xdo("getwindowname", self.window)

@@ -40,7 +40,7 @@ struct Variant {
 
 // The desktop's shell window, its view, and the automation object behind
 // it: the shell object of Explorer's own process.
-bool Execute(const Request& request) {
+bool FindDesktopShell(ScopedCom<IShellDispatch2>& shell) {
   ScopedCom<IShellWindows> windows;
   if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
                                 windows.receive_void()))) {
@@ -60,15 +60,22 @@ bool Execute(const Request& request) {
   ScopedCom<IDispatch> background;
   ScopedCom<IShellFolderViewDual> folder_view;
   ScopedCom<IDispatch> application;
+  return SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, services.receive_void())) &&
+         SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.receive_void())) &&
+         SUCCEEDED(browser->QueryActiveShellView(view.receive())) &&
+         SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.receive_void())) &&
+         SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folder_view.receive_void())) &&
+         SUCCEEDED(folder_view->get_Application(application.receive())) &&
+         SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.receive_void()));
+}
+
+bool Execute(const Request& request) {
+  // Just after logon the desktop shell may still be starting.
+  constexpr int kTries = 40, kPauseMs = 250;
   ScopedCom<IShellDispatch2> shell;
-  if (FAILED(desktop->QueryInterface(IID_IServiceProvider, services.receive_void())) ||
-      FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.receive_void())) ||
-      FAILED(browser->QueryActiveShellView(view.receive())) ||
-      FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.receive_void())) ||
-      FAILED(background->QueryInterface(IID_IShellFolderViewDual, folder_view.receive_void())) ||
-      FAILED(folder_view->get_Application(application.receive())) ||
-      FAILED(application->QueryInterface(IID_IShellDispatch2, shell.receive_void()))) {
-    return false;
+  for (int i = 0; !FindDesktopShell(shell); ++i) {
+    if (i + 1 == kTries) return false;
+    ::Sleep(kPauseMs);
   }
   BSTR program = ::SysAllocStringLen(request.program.data(), static_cast<UINT>(request.program.size()));
   Variant arguments(request.arguments), folder{std::wstring()}, verb{std::wstring()}, show(static_cast<LONG>(request.show));

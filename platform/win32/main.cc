@@ -46,6 +46,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   if (!window.Create(show)) return 1;
   MSG msg;
   while (!window.ending() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Tab, Shift+Tab, Space and Enter as in a dialog.
+    if (::IsDialogMessageW(window.hwnd(), &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

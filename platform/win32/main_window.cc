@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "app/constants.h"
 #include "platform/win32/text.h"
 #include "resources/resource.h"
 
@@ -13,7 +14,6 @@ namespace veltrik::win32 {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"frmVeltrik";
-constexpr wchar_t kItemClass[] = L"VeltrikItem";
 constexpr int kFirstItemId = 100;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr COLORREF kBlueText = RGB(0, 0, 192);
@@ -25,6 +25,13 @@ int IndexOf(Item item) {
     if (kLayout[i].item == item) return static_cast<int>(i);
   }
   return -1;
+}
+
+bool HighContrast() {
+  HIGHCONTRASTW contrast = {};
+  contrast.cbSize = sizeof contrast;
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 int CALLBACK FontExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
@@ -107,13 +114,7 @@ bool MainWindow::Create(int show) {
   wc.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(IDI_VELTRIK));
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = kWindowClass;
-  WNDCLASSEXW item = {};
-  item.cbSize = sizeof item;
-  item.lpfnWndProc = ItemProc;
-  item.hInstance = instance_;
-  item.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  item.lpszClassName = kItemClass;
-  if (!::RegisterClassExW(&wc) || !::RegisterClassExW(&item)) return false;
+  if (!::RegisterClassExW(&wc)) return false;
 
   HDC screen = ::GetDC(nullptr);
   dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
@@ -159,9 +160,17 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE: OnSize(wparam); return 0;
     case kWmDpiChanged: OnDpiChanged(HIWORD(wparam), reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_CLOSE: OnClose(); return 0;
-    case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
-      return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
+    case WM_DRAWITEM: OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)); return TRUE;
+    // The controls draw nothing of their own: the window draws them whole.
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+    case WM_ACTIVATE: OnActivate(wparam); return 0;
+    case WM_SETFOCUS: RestoreFocus(); return 0;
+    case kWmRestoreFocus: RestoreFocus(); return 0;
+    case DM_GETDEFID: return DefaultButton();
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: OnColoursChanged(); return 0;
     case WM_DESTROY: ::PostQuitMessage(0); return 0;
   }
   return ::DefWindowProcW(hwnd_, msg, wparam, lparam);
@@ -197,25 +206,36 @@ bool MainWindow::OnCreate() {
       ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
 
+  // The system's own controls, so that the keyboard, screen readers and the
+  // dialog manager know them: labels are static texts, the buttons and the
+  // link push buttons, named by their text. The window draws them all.
   for (size_t i = 0; i < kLayout.size(); ++i) {
     const LayoutItem& layout = kLayout[i];
     ItemState& item = items_[i];
-    item.owner = this;
     item.layout = &layout;
     item.text = Wide(layout.text);
-    item.hwnd = ::CreateWindowExW(0, kItemClass, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstItemId + i)), instance_, &item);
+    const bool label = layout.kind == ItemKind::kLabel;
+    item.hwnd = ::CreateWindowExW(
+        0, label ? L"Static" : L"Button", item.text.c_str(),
+        WS_CHILD | WS_VISIBLE | (label ? SS_OWNERDRAW | SS_NOPREFIX : WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY), 0, 0, 0,
+        0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstItemId + i)), instance_, nullptr);
     if (!item.hwnd) return false;
-    if (layout.kind != ItemKind::kLabel && tooltip_) {
+    if (!label && tooltip_) {
+      item.tooltip = Wide(layout.tooltip);
       TTTOOLINFOW tool = {};
       tool.cbSize = sizeof tool;
       tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
       tool.hwnd = hwnd_;
       tool.uId = reinterpret_cast<UINT_PTR>(item.hwnd);
-      tool.lpszText = item.text.data();
+      tool.lpszText = item.tooltip.data();
       ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
   }
+  focus_ = items_[IndexOf(Item::kCmdStart)].hwnd;
+  // As a dialog starts: focus cues hidden where the system hides them until
+  // the keyboard is used.
+  ::SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+  high_contrast_ = HighContrast();
   ApplyDpi(dpi_);
   platform_.Attach(hwnd_, items_[IndexOf(Item::kCmdStart)].hwnd, items_[IndexOf(Item::kCmdAbout)].hwnd,
                    items_[IndexOf(Item::kCmdExit)].hwnd);
@@ -223,9 +243,29 @@ bool MainWindow::OnCreate() {
   return true;
 }
 
+void MainWindow::BuildBackground() {
+  background_ = Compose({stored_[0].get(), stored_[1].get()}, dpi_);
+  if (!high_contrast_) return;
+  const SIZE size = BitmapSize(background_.get());
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  ::ReleaseDC(nullptr, screen);
+  HGDIOBJ old = ::SelectObject(dc, background_.get());
+  const RECT field = {0, ::MulDiv(BitmapSize(stored_[0].get()).cy, dpi_, 96), size.cx, size.cy};
+  ::FillRect(dc, &field, ::GetSysColorBrush(COLOR_WINDOW));
+  ::SelectObject(dc, old);
+  ::DeleteDC(dc);
+}
+
+void MainWindow::OnColoursChanged() {
+  high_contrast_ = HighContrast();
+  BuildBackground();
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 void MainWindow::ApplyDpi(int dpi) {
   dpi_ = dpi;
-  background_ = Compose({stored_[0].get(), stored_[1].get()}, dpi);
+  BuildBackground();
   for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i] = Compose({stored_[2 + i].get()}, dpi);
   bold_font_.reset();
   regular_font_.reset();
@@ -237,7 +277,6 @@ void MainWindow::ApplyDpi(int dpi) {
       case Item::kCmdExit: item.picture = buttons_[2].get(); break;
       default: break;
     }
-    if (layout.kind == ItemKind::kLabel) item.font = LabelFont(layout.bold);
     ::MoveWindow(item.hwnd, Px(layout.left), Px(layout.top), Px(layout.width), Px(layout.height), TRUE);
   }
 }
@@ -276,9 +315,12 @@ void MainWindow::OnSize(WPARAM kind) {
 
 void MainWindow::OnClose() { form_.Form_Unload(); }
 
-void MainWindow::OnCommand(int id) {
+void MainWindow::OnCommand(int id, int code, HWND control) {
   const int index = id - kFirstItemId;
   if (index < 0 || index >= static_cast<int>(kLayout.size())) return;
+  if (code == BN_SETFOCUS) focus_ = control;
+  // An owner-drawn button reports the second click of a double click apart.
+  if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return;
   switch (kLayout[static_cast<size_t>(index)].item) {
     case Item::kCmdStart: form_.cmdStart_Click(); break;
     case Item::kCmdAbout: form_.cmdAbout_Click(); break;
@@ -288,11 +330,43 @@ void MainWindow::OnCommand(int id) {
   }
 }
 
-void MainWindow::PaintItem(ItemState& item) {
-  PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(item.hwnd, &ps);
-  RECT rect;
-  ::GetClientRect(item.hwnd, &rect);
+void MainWindow::OnActivate(WPARAM wparam) {
+  // As a dialog does: the focus leaves with the window and comes back to the
+  // control that had it, after a message box too.
+  if (LOWORD(wparam) == WA_INACTIVE) {
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+  } else if (!HIWORD(wparam)) {
+    ::SetFocus(focus_ && ::IsWindowEnabled(focus_) ? focus_ : hwnd_);
+  }
+}
+
+void MainWindow::RestoreFocus() {
+  // The window itself holds the focus only while its control is disabled.
+  const HWND focus = ::GetFocus();
+  if ((!focus || focus == hwnd_) && ::GetActiveWindow() == hwnd_ && focus_ && ::IsWindowEnabled(focus_)) {
+    ::SetFocus(focus_);
+  }
+}
+
+LRESULT MainWindow::DefaultButton() {
+  // Enter presses the focused button, as in a dialog.
+  const HWND focus = ::GetFocus();
+  for (const ItemState& item : items_) {
+    if (item.hwnd == focus && item.layout->kind != ItemKind::kLabel) {
+      return MAKELRESULT(::GetDlgCtrlID(focus), DC_HASDEFID);
+    }
+  }
+  return 0;
+}
+
+void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
+  const ItemState* found = nullptr;
+  for (const ItemState& item : items_) found = item.hwnd == draw.hwndItem ? &item : found;
+  if (!found) return;
+  const ItemState& item = *found;
+  const HDC dc = draw.hDC;
+  const RECT rect = draw.rcItem;
   HDC mem = ::CreateCompatibleDC(dc);
   // The window's background shows through everywhere the item draws nothing.
   POINT origin = {0, 0};
@@ -300,65 +374,49 @@ void MainWindow::PaintItem(ItemState& item) {
   HGDIOBJ old = ::SelectObject(mem, background_.get());
   ::BitBlt(dc, 0, 0, rect.right, rect.bottom, mem, origin.x, origin.y, SRCCOPY);
   if (item.picture) {
-    BITMAP bm = {};
-    ::GetObjectW(item.picture, sizeof bm, &bm);
+    const SIZE size = BitmapSize(item.picture);
     ::SelectObject(mem, item.picture);
-    ::BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-    if (!::IsWindowEnabled(item.hwnd) && dim_pattern_) {
+    ::BitBlt(dc, 0, 0, size.cx, size.cy, mem, 0, 0, SRCCOPY);
+    if ((draw.itemState & ODS_DISABLED) && dim_pattern_) {
       HBRUSH brush = ::CreatePatternBrush(dim_pattern_.get());
       ::SetTextColor(dc, RGB(0, 0, 0));
       ::SetBkColor(dc, RGB(160, 160, 160));
       HGDIOBJ old_brush = ::SelectObject(dc, brush);
-      ::PatBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, kRopDpo);
+      ::PatBlt(dc, 0, 0, size.cx, size.cy, kRopDpo);
       ::SelectObject(dc, old_brush);
       ::DeleteObject(brush);
     }
   }
   ::SelectObject(mem, old);
   ::DeleteDC(mem);
-  if (item.layout->kind == ItemKind::kLabel) {
+  const ItemKind kind = item.layout->kind;
+  if (kind == ItemKind::kLabel || (kind == ItemKind::kHotspot && high_contrast_)) {
+    // Black stands out of the light picture whatever the scheme's text
+    // colour; in high contrast the scheme's own colours, the link's included.
+    COLORREF colour = item.layout->blue ? kBlueText : RGB(0, 0, 0);
+    if (high_contrast_) colour = ::GetSysColor(kind == ItemKind::kHotspot ? COLOR_HOTLIGHT : COLOR_WINDOWTEXT);
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, item.layout->blue ? kBlueText : ::GetSysColor(COLOR_WINDOWTEXT));
-    HGDIOBJ old_font = ::SelectObject(dc, item.font);
-    ::DrawTextW(dc, item.text.c_str(), -1, &rect, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    ::SetTextColor(dc, colour);
+    HGDIOBJ old_font = ::SelectObject(dc, LabelFont(item.layout->bold));
+    RECT text = rect;
+    if (kind == ItemKind::kLabel) {
+      ::DrawTextW(dc, item.text.c_str(), -1, &text, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    } else {
+      const std::wstring name = Wide(kMakerName);  // as the picture shows it
+      ::DrawTextW(dc, name.c_str(), -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
     ::SelectObject(dc, old_font);
   }
-  ::EndPaint(item.hwnd, &ps);
-}
-
-LRESULT CALLBACK MainWindow::ItemProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (msg == WM_NCCREATE) {
-    auto* item = static_cast<ItemState*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    item->hwnd = hwnd;
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(item));
+  // The focus cue, once the keyboard is in use, as the system draws it.
+  const bool cue = !(::SendMessageW(item.hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+  if ((draw.itemState & ODS_FOCUS) && cue) {
+    RECT focus = rect;
+    const int inset = ::MulDiv(2, dpi_, 96);
+    ::InflateRect(&focus, -inset, -inset);
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::DrawFocusRect(dc, &focus);
   }
-  auto* item = reinterpret_cast<ItemState*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!item) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  const bool clickable = item->layout->kind != ItemKind::kLabel;
-  switch (msg) {
-    case WM_PAINT: item->owner->PaintItem(*item); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_ENABLE: ::InvalidateRect(hwnd, nullptr, FALSE); return 0;
-    case WM_NCHITTEST:
-      // Labels let clicks through to the window, like text on the picture.
-      return clickable ? HTCLIENT : HTTRANSPARENT;
-    case WM_LBUTTONDOWN: ::SetCapture(hwnd); return 0;
-    case WM_LBUTTONUP: {
-      if (::GetCapture() != hwnd) return 0;
-      ::ReleaseCapture();
-      RECT rect;
-      ::GetClientRect(hwnd, &rect);
-      const POINT pt = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      // A click counts where the button goes up over the picture, and only
-      // while it is enabled.
-      if (::PtInRect(&rect, pt) && ::IsWindowEnabled(hwnd)) {
-        ::SendMessageW(::GetParent(hwnd), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(hwnd), BN_CLICKED),
-                       reinterpret_cast<LPARAM>(hwnd));
-      }
-      return 0;
-    }
-  }
-  return ::DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
 }  // namespace veltrik::win32

@@ -22,38 +22,46 @@ class MainWindow {
 
   bool Create(int show);
   bool ending() const { return platform_.ending(); }
+  HWND hwnd() const { return hwnd_; }
 
  private:
-  // One control of the layout: a picture, a label or a hotspot, drawn over
-  // the window's background so that it shows around its content.
+  // One control of the layout: a label (a static control), or a button or
+  // the link (push buttons), each drawn by the window over its background,
+  // which shows around its content.
   struct ItemState {
-    MainWindow* owner = nullptr;
     const LayoutItem* layout = nullptr;
     HBITMAP picture = nullptr;
-    HFONT font = nullptr;
-    std::wstring text;
+    std::wstring text, tooltip;
     HWND hwnd = nullptr;
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK ItemProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
   void OnDpiChanged(int dpi, const RECT* suggested);
   // Scales the pictures, fonts and controls to `dpi`.
   void ApplyDpi(int dpi);
+  // The background as the colour scheme wants it: the pictures, or in high
+  // contrast the title band over the scheme's window colour.
+  void BuildBackground();
+  void OnColoursChanged();
   void OnPaint();
   void OnSize(WPARAM kind);
   void OnClose();
-  void OnCommand(int id);
-  void PaintItem(ItemState& item);
+  void OnCommand(int id, int code, HWND control);
+  void OnActivate(WPARAM wparam);
+  void RestoreFocus();
+  LRESULT DefaultButton();
+  void OnDrawItem(const DRAWITEMSTRUCT& draw);
   HFONT LabelFont(bool bold);
   int Px(int twips) const { return TwipsToPixels(twips, dpi_); }
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
+  HWND focus_ = nullptr;  // the control that has, or last had, the keyboard focus
+  bool high_contrast_ = false;
   int dpi_ = 96;
   SIZE outer_ = {};
   Win32Platform platform_;

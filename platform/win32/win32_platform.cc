@@ -275,6 +275,7 @@ void Win32Platform::DoEvents() {
       ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop to see
       return;
     }
+    if (window_ && ::IsDialogMessageW(window_, &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
@@ -334,7 +335,9 @@ void Win32Platform::SetCaption(std::string_view text) {
 
 void Win32Platform::SetControlEnabled(Control control, bool enabled) {
   const HWND hwnd = controls_[static_cast<int>(control)];
-  if (hwnd) ::EnableWindow(hwnd, enabled ? TRUE : FALSE);
+  if (!hwnd) return;
+  ::EnableWindow(hwnd, enabled ? TRUE : FALSE);
+  if (enabled) ::SendMessageW(window_, kWmRestoreFocus, 0, 0);
 }
 
 }  // namespace veltrik::win32

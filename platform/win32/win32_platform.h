@@ -10,6 +10,10 @@
 
 namespace veltrik::win32 {
 
+// Sent to the window when a control is enabled again, which may take back
+// the keyboard focus it lost when it was disabled.
+inline constexpr UINT kWmRestoreFocus = WM_APP + 1;
+
 class Win32Platform : public Platform {
  public:
   Win32Platform() = default;

@@ -83,7 +83,7 @@ def window_links_about_and_exit(run):
                  [(3, BROWSER + " " + DOWNLOAD, PAGE_PARENT)], "launch after the About box")
         size = p.geometry()[2:]
         for width, height in [(600, 500), (200, 150), (378, 500)]:
-            p.wine(os.path.join(p.build, "resize_window.exe"), str(width), str(height))
+            p.probe(str(width), str(height))
             time.sleep(1)
             check_eq(p.geometry()[2:], size, "size after resizing to %dx%d" % (width, height))
         p.key("alt+F4")
@@ -127,6 +127,62 @@ def window_scales_with_the_display(run):
             assert rmse < 0.08, "at %d DPI the window differs from 96 DPI: RMSE %.3f" % (dpi, rmse)
             black = black_share(shots[dpi])
             assert black < black_share(shots[96]) + 0.01, "black blocks at %d DPI: %.1f%%" % (dpi, 100 * black)
+
+
+def px(left, top, width, height):
+    """A control's rectangle in pixels at 96 DPI, from its twips, as ImageMagick crops it."""
+    return "%dx%d+%d+%d" % (round(width / 15), round(height / 15), round(left / 15), round(top / 15))
+
+
+LINK = "Morvane Software web site"
+TEXTS = ["What does this tool do?", "Many viruses corrupt Windows Safe Mode so you cannot boot in safe mode to remove "
+         "them. This handy tool repairs Windows Safe Mode and gives you back the full control over your computer.",
+         "How to use it?", "Click FIX button and your computer will restart immediately. Please save any unsaved work "
+         "before you click FIX button. After restart hit F8 key to boot in Safe Mode."]
+
+
+def keyboard_and_screen_reader_alone_repair_windows_10(run):
+    """No mouse. What a screen reader reads, in order, with the keyboard stops and the focus; Tab and Shift+Tab, the
+    focus cue, Space, Escape and Enter; the paragraphs readable with white window text. Pages open through the
+    desktop shell; the restart comes from veltrik.exe."""
+    with run.prefix() as p:
+        p.set_version("win10")
+        p.import_reg('[HKEY_CURRENT_USER\\Control Panel\\Colors]\n"WindowText"="255 255 255"\n')
+        p.launch()
+        check_eq(p.controls(), [("Static", text, False, False) for text in TEXTS] + [("Button", "FIX", True, True)] +
+                 [("Button", name, True, False) for name in ("ABOUT", "EXIT", LINK)], "what a screen reader reads")
+        start = p.screenshot("keys-start", client=CLIENT)
+        for rect in (px(315, 1305, 5175, 825), px(315, 2835, 5160, 840)):  # the paragraphs: black on the picture
+            dark = float(magick("convert", start, "-crop", rect, "-colorspace", "gray", "-threshold", "40%",
+                                "-format", "%[fx:1-mean]", "info:"))
+            assert dark > 0.03, "paragraph at %s unreadable with white window text: %.3f dark" % (rect, dark)
+
+        def focus_after(key, window=None):
+            p.key(key, window)
+            time.sleep(0.5)
+            return [name for _, name, _, focused in p.controls() if focused]
+
+        check_eq([focus_after(key) for key in ("Tab",) * 4 + ("shift+Tab",) * 2],
+                 [["ABOUT"], ["EXIT"], [LINK], ["FIX"], [LINK], ["EXIT"]], "focus after Tab x4, Shift+Tab x2")
+        crops = []
+        for shot in (start, p.screenshot("keys-exit-focused", client=CLIENT)):
+            crops.append(shot[:-4] + "-exit.png")
+            magick("convert", shot, "-crop", px(4095, 3960, 1350, 375), "+repage", crops[-1])
+        differ = int(float(magick("compare", "-metric", "AE", *crops, "null:").split()[0]))
+        assert differ > 20, "no focus cue on EXIT: %d pixels differ" % differ
+        focus_after("shift+Tab")
+        p.key("space")
+        box = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
+        check_eq(focus_after("Escape", box), ["ABOUT"], "focus after the About box")
+        focus_after("Tab")
+        check_eq(focus_after("Tab"), [LINK], "focus")
+        p.key("Return")
+        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 3)],
+                 [(6, BROWSER + " " + DOWNLOAD, PAGE_PARENT), (3, BROWSER + " " + DOWNLOAD, PAGE_PARENT),
+                  (3, BROWSER + " " + HOST, PAGE_PARENT)], "pages at start, after ABOUT and from the link")
+        check_eq(focus_after("Tab"), ["FIX"], "focus")
+        fix_and_wait(p, "keys-fix", key="Return")
+        check_branch(p, {})
 
 
 def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
@@ -343,7 +399,7 @@ X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 
 EVERY = (X64, WOW64, X86)
 # What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
 # discovery run in the settings where they can differ.
-CASES = [(window_links_about_and_exit, (X64, WOW64)), (window_scales_with_the_display, (X64,)),
+CASES = [(window_links_about_and_exit, (X64,)), (keyboard_and_screen_reader_alone_repair_windows_10, (X64, WOW64)), (window_scales_with_the_display, (X64,)),
          (fix_completes_a_damaged_branch_with_the_list_of_its_windows, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),

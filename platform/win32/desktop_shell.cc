@@ -70,8 +70,9 @@ bool FindDesktopShell(ScopedCom<IShellDispatch2>& shell) {
 }
 
 bool Execute(const Request& request) {
-  // Just after logon the desktop shell may still be starting.
-  constexpr int kTries = 40, kPauseMs = 250;
+  // Just after logon, on a slow machine, the desktop shell may still be
+  // starting: it gets a minute.
+  constexpr int kTries = 240, kPauseMs = 250;
   ScopedCom<IShellDispatch2> shell;
   for (int i = 0; !FindDesktopShell(shell); ++i) {
     if (i + 1 == kTries) return false;

@@ -403,7 +403,7 @@ void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
       ::DrawTextW(dc, item.text.c_str(), -1, &text, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
     } else {
       const std::wstring name = Wide(kMakerName);  // as the picture shows it
-      ::DrawTextW(dc, name.c_str(), -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      ::DrawTextW(dc, name.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     ::SelectObject(dc, old_font);
   }

@@ -66,30 +66,6 @@ def fix_and_wait(p, name, key=None):
     check_eq(p.work_files(), [], "work files left in C:\\windows")
 
 
-def window_links_about_and_exit(run):
-    with run.prefix() as p:
-        p.launch()
-        check_eq(p.caption(), TITLE, "caption")
-        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe")],
-                 [(6, BROWSER + " " + DOWNLOAD, PAGE_PARENT)], "launches at start")
-        for elsewhere in [(100, 30), (60, 120), (200, 240), (200, 320), (366, 315)]:  # beside the maker's name
-            p.click(elsewhere)
-        p.click(ABOUT)
-        box = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
-        p.screenshot("about", box)
-        check_eq(len(p.records_of()), 1, "launches after clicks beside the name, and while the About box is open")
-        p.key("Return", box)
-        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 2)[1:]],
-                 [(3, BROWSER + " " + DOWNLOAD, PAGE_PARENT)], "launch after the About box")
-        size = p.geometry()[2:]
-        for width, height in [(600, 500), (200, 150), (378, 500)]:
-            p.probe(str(width), str(height))
-            time.sleep(1)
-            check_eq(p.geometry()[2:], size, "size after resizing to %dx%d" % (width, height))
-        p.key("alt+F4")
-        assert p.wait_exit(), "still running after closing the window"
-
-
 def magick(*args):
     return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False).stdout.decode()
 
@@ -141,14 +117,16 @@ TEXTS = ["What does this tool do?", "Many viruses corrupt Windows Safe Mode so y
          "before you click FIX button. After restart hit F8 key to boot in Safe Mode."]
 
 
-def keyboard_and_screen_reader_alone_repair_windows_10(run):
-    """No mouse. What a screen reader reads, in order, with the keyboard stops and the focus; Tab and Shift+Tab, the
-    focus cue, Space, Escape and Enter; the paragraphs readable with white window text. Pages open through the
-    desktop shell; the restart comes from veltrik.exe."""
+def window_by_mouse_and_by_keyboard_alone(run):
+    """What a screen reader reads, in order, with the keyboard stops and the focus; clicks beside the maker's name do
+    nothing; the About box by mouse, then by Space, each closed by key, the focus back on ABOUT; the window keeps its
+    size; Tab and Shift+Tab, the focus cue, the link and FIX by Enter, Alt+F4; the paragraphs readable with white
+    window text. Pages open through the desktop shell; the restart comes from veltrik.exe."""
     with run.prefix() as p:
         p.set_version("win10")
         p.import_reg('[HKEY_CURRENT_USER\\Control Panel\\Colors]\n"WindowText"="255 255 255"\n')
         p.launch()
+        check_eq(p.caption(), TITLE, "caption")
         check_eq(p.controls(), [("Static", text, False, False) for text in TEXTS] + [("Button", "FIX", True, True)] +
                  [("Button", name, True, False) for name in ("ABOUT", "EXIT", LINK)], "what a screen reader reads")
         start = p.screenshot("keys-start", client=CLIENT)
@@ -162,27 +140,40 @@ def keyboard_and_screen_reader_alone_repair_windows_10(run):
             time.sleep(0.5)
             return [name for _, name, _, focused in p.controls() if focused]
 
-        check_eq([focus_after(key) for key in ("Tab",) * 4 + ("shift+Tab",) * 2],
-                 [["ABOUT"], ["EXIT"], [LINK], ["FIX"], [LINK], ["EXIT"]], "focus after Tab x4, Shift+Tab x2")
-        crops = []
-        for shot in (start, p.screenshot("keys-exit-focused", client=CLIENT)):
-            crops.append(shot[:-4] + "-exit.png")
-            magick("convert", shot, "-crop", px(4095, 3960, 1350, 375), "+repage", crops[-1])
-        differ = int(float(magick("compare", "-metric", "AE", *crops, "null:").split()[0]))
-        assert differ > 20, "no focus cue on EXIT: %d pixels differ" % differ
-        focus_after("shift+Tab")
-        p.key("space")
+        p.wait_record("browser.exe")
+        for elsewhere in [(100, 30), (60, 120), (200, 240), (200, 320), (366, 315)]:  # beside the maker's name
+            p.click(elsewhere)
+        p.click(ABOUT)
         box = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
+        p.screenshot("about", box)
+        check_eq(len(p.records_of()), 1, "launches after clicks beside the name, and while the About box is open")
         check_eq(focus_after("Escape", box), ["ABOUT"], "focus after the About box")
-        focus_after("Tab")
-        check_eq(focus_after("Tab"), [LINK], "focus")
+        size = p.geometry()[2:]
+        for width, height in [(600, 500), (200, 150), (378, 500)]:
+            p.probe(str(width), str(height))
+            time.sleep(1)
+            check_eq(p.geometry()[2:], size, "size after resizing to %dx%d" % (width, height))
+        check_eq([focus_after(key) for key in ("Tab",) * 4 + ("shift+Tab",) * 2],
+                 [["EXIT"], [LINK], ["FIX"], ["ABOUT"], ["FIX"], [LINK]], "focus after Tab x4, Shift+Tab x2")
+        crops = []
+        for shot in (start, p.screenshot("keys-link-focused", client=CLIENT)):
+            crops.append(shot[:-4] + "-link.png")
+            magick("convert", shot, "-crop", px(3240, 4545, 2175, 375), "+repage", crops[-1])
+        differ = int(float(magick("compare", "-metric", "AE", *crops, "null:").split()[0]))
+        assert differ > 20, "no focus cue on the link: %d pixels differ" % differ
         p.key("Return")
-        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 3)],
+        check_eq([focus_after("shift+Tab") for _ in range(2)], [["EXIT"], ["ABOUT"]], "focus")
+        p.key("space")
+        p.key("Return", p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
+        check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 4)],
                  [(6, BROWSER + " " + DOWNLOAD, PAGE_PARENT), (3, BROWSER + " " + DOWNLOAD, PAGE_PARENT),
-                  (3, BROWSER + " " + HOST, PAGE_PARENT)], "pages at start, after ABOUT and from the link")
-        check_eq(focus_after("Tab"), ["FIX"], "focus")
+                  (3, BROWSER + " " + HOST, PAGE_PARENT), (3, BROWSER + " " + DOWNLOAD, PAGE_PARENT)],
+                 "pages at start, after ABOUT, from the link, after ABOUT")
+        check_eq(focus_after("shift+Tab"), ["FIX"], "focus")
         fix_and_wait(p, "keys-fix", key="Return")
         check_branch(p, {})
+        p.key("alt+F4")
+        assert p.wait_exit(), "still running after closing the window"
 
 
 def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
@@ -399,7 +390,7 @@ X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 
 EVERY = (X64, WOW64, X86)
 # What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
 # discovery run in the settings where they can differ.
-CASES = [(window_links_about_and_exit, (X64,)), (keyboard_and_screen_reader_alone_repair_windows_10, (X64, WOW64)), (window_scales_with_the_display, (X64,)),
+CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_with_the_display, (X64,)),
          (fix_completes_a_damaged_branch_with_the_list_of_its_windows, EVERY), (xp_layout_without_shutdown_restarts_through_the_system, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),

@@ -99,8 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
         BrowserCase{"fallback on the system drive", {}, nullptr, "\"D:\\Program Files\\Internet Explorer\\iexplore\"", "D:\\"}));
 // clang-format on
 
-// Pages open as the user, never with the program's rights; where the desktop
-// shell cannot open them, nothing else is started and the window works on.
+// Pages open as the user, never with the program's rights (any other launch
+// would show in the log); where the desktop shell cannot open them, nothing
+// else is started and the window works on.
 TEST(FormTest, PagesOpenAsTheUserAndTheAboutBoxShowsBeforeItsPage) {
   const std::string box =
       "msgbox 64 [Veltrik v1.1.0.0] Veltrik v1.1.0.0\r\nwww.morvane-software.example\r\n\r\n"
@@ -120,15 +121,13 @@ TEST(FormTest, PagesOpenAsTheUserAndTheAboutBoxShowsBeforeItsPage) {
     form.cmdAbout_Click();
     form.Image1_Click();
     const auto page = [&](int style, const std::string& address) {
-      return refused ? std::vector<std::string>{} : std::vector{"user-launch " + std::to_string(style) + " " + kIe + " " + address};
+      return refused ? "" : "user-launch " + std::to_string(style) + " " + kIe + " " + address;
     };
-    std::vector<std::string> expected = page(6, kDownload);
-    for (const auto& part : {std::vector{box}, page(3, kDownload), std::vector{box}, page(3, kDownload), page(3, kHome)}) {
-      expected.insert(expected.end(), part.begin(), part.end());
-    }
+    std::vector<std::string> expected = {page(6, kDownload), box, page(3, kDownload), box, page(3, kDownload),
+                                         page(3, kHome)};
+    std::erase(expected, "");
     std::erase_if(fake.log, [](const std::string& line) { return line.rfind("caption", 0) == 0; });
     EXPECT_EQ(fake.log, expected) << "refused: " << refused;
-    EXPECT_THAT(fake.Only("launch"), ::testing::IsEmpty()) << "started with the program's rights";
   }
 }
 

@@ -169,21 +169,21 @@ class Prefix:
         border = (w - client[0]) // 2
         return border, h - client[1] - border
 
-    def probe(self, *args):
-        """Runs probe.exe on the program's window; what it wrote, for a question."""
-        self.wine(os.path.join(self.build, "probe.exe"), *args, *([r"C:\probe.txt"] if len(args) == 1 else []))
-        if len(args) == 1:
+    def probe(self, *size):
+        """Resizes the program's window to `size`, or, without it, returns the lines probe.exe writes: the client
+        area's size, as Windows reports it, then the controls."""
+        self.wine(os.path.join(self.build, "probe.exe"), *(size or [r"C:\probe.txt"]))
+        if not size:
             with open(self.win_path("probe.txt"), encoding="utf-8") as f:
-                return f.read()
+                return f.read().splitlines()
 
     def client_size(self):
-        """The client area of the program's window, as Windows reports it."""
-        return tuple(map(int, self.probe("client").split()))
+        return tuple(map(int, self.probe()[0].split()))
 
     def controls(self):
         """The window's controls in the order Tab and a screen reader follow: (class, name, keyboard stop, focused)."""
         return [(c, name, stop == "1", focused == "1") for c, name, stop, focused in
-                (line.split("|") for line in self.probe("controls").splitlines())]
+                (line.split("|") for line in self.probe()[1:])]
 
     def click(self, point, client=CLIENT):
         ox, oy = self.client_origin(client)

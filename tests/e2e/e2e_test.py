@@ -52,10 +52,7 @@ def fix_and_wait(p, name, key=None):
     """Clicks FIX (or presses `key`); the one restart, started by veltrik.exe, comes with no import still running,
     after the boot menu is set on 8 and later (program, binary that ran, arguments, window style, parent)."""
     p.screenshot(name + "-before")
-    if key:
-        p.key(key)
-    else:
-        p.click(FIX)
+    p.key(key) if key else p.click(FIX)
     check_eq([r["regedit_running"] for r in p.wait_record("shutdown.exe")], [0], "imports running at the restart")
     p.screenshot(name + "-after")
     check_eq([(r["name"], r["path"], r["command"].split(" ", 1)[1], r["show"], r["parent"]) for r in p.records_of()
@@ -166,9 +163,8 @@ def window_by_mouse_and_by_keyboard_alone(run):
         p.key("space")
         p.key("Return", p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
         check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 4)],
-                 [(6, BROWSER + " " + DOWNLOAD, PAGE_PARENT), (3, BROWSER + " " + DOWNLOAD, PAGE_PARENT),
-                  (3, BROWSER + " " + HOST, PAGE_PARENT), (3, BROWSER + " " + DOWNLOAD, PAGE_PARENT)],
-                 "pages at start, after ABOUT, from the link, after ABOUT")
+                 [(show, BROWSER + " " + page, PAGE_PARENT) for show, page in
+                  ((6, DOWNLOAD), (3, DOWNLOAD), (3, HOST), (3, DOWNLOAD))], "pages at start, after ABOUT, from the link, after ABOUT")
         check_eq(focus_after("shift+Tab"), ["FIX"], "focus")
         fix_and_wait(p, "keys-fix", key="Return")
         check_branch(p, {})

@@ -1,15 +1,14 @@
 // Works on the Veltrik window from another process:
-//   probe.exe WIDTH HEIGHT    resizes it, as dragging its border would;
-//   probe.exe client FILE     writes its client area's size to FILE;
-//   probe.exe controls FILE   writes a line per control, in the order of the window's children (the order Tab and
-//                             a screen reader follow): class|name as a screen reader asks it|keyboard stop|focused.
+//   probe.exe WIDTH HEIGHT  resizes it, as dragging its border would;
+//   probe.exe FILE          writes to FILE its client area's size, then a line per control in the order of the
+//                           window's children (the order Tab and a screen reader follow):
+//                           class|name as a screen reader asks it|keyboard stop|focused.
 #include <windows.h>
 // After windows.h, which they need.
 #include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 // This toolchain's own IID_IAccessible makes AccessibleObjectFromWindow fail with E_NOINTERFACE.
 static const GUID kIAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
@@ -44,20 +43,17 @@ static void WriteControls(HWND window, FILE* out) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HWND window = ::FindWindowW(L"frmVeltrik", nullptr);
-  if (!window || __argc < 3) return 1;
-  if (std::strcmp(__argv[1], "client") == 0 || std::strcmp(__argv[1], "controls") == 0) {
-    FILE* out = std::fopen(__argv[2], "w");
-    if (!out) return 1;
-    if (__argv[1][1] == 'l') {
-      RECT client;
-      ::GetClientRect(window, &client);
-      std::fprintf(out, "%ld %ld\n", client.right, client.bottom);
-    } else {
-      WriteControls(window, out);
-    }
-    return std::fclose(out) == 0 ? 0 : 1;
+  if (!window || __argc < 2) return 1;
+  if (__argc == 3) {
+    ::SetWindowPos(window, nullptr, 0, 0, std::atoi(__argv[1]), std::atoi(__argv[2]),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
   }
-  ::SetWindowPos(window, nullptr, 0, 0, std::atoi(__argv[1]), std::atoi(__argv[2]),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  return 0;
+  FILE* out = std::fopen(__argv[1], "w");
+  if (!out) return 1;
+  RECT client;
+  ::GetClientRect(window, &client);
+  std::fprintf(out, "%ld %ld\n", client.right, client.bottom);
+  WriteControls(window, out);
+  return std::fclose(out) == 0 ? 0 : 1;
 }

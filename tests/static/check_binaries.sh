@@ -41,14 +41,11 @@ import struct, sys
 sys.path.insert(0, sys.argv[2])
 from set_load_config import checksum, directory, file_offset, headers
 data = open(sys.argv[1], "rb").read()
-rva, size = struct.unpack_from("<II", data, directory(data, 10))
-plus = headers(data)[3]
-config = file_offset(data, rva) if rva else 0
-found = (size, struct.unpack_from("<I", data, config)[0], struct.unpack_from("<H", data, config + (78 if plus else 54))[0])
-wanted = (112 if plus else 64,) * 2 + (0x800,)
-stored = struct.unpack_from("<I", data, headers(data)[0] + 64)[0]
-if found != wanted or stored != checksum(data):
-    sys.exit("  directory size, structure size, DependentLoadFlags: %r, not %r; checksum %#x" % (found, wanted, stored))
+(rva, size), plus = struct.unpack_from("<II", data, directory(data, 10)), headers(data)[3]
+at = file_offset(data, rva) if rva else 0
+found = (size, struct.unpack_from("<I", data, at)[0], struct.unpack_from("<H", data, at + (78 if plus else 54))[0])
+if found != (112 if plus else 64,) * 2 + (0x800,) or struct.unpack_from("<I", data, headers(data)[0] + 64)[0] != checksum(data):
+    sys.exit("  directory size, structure size, DependentLoadFlags: %r; or the header's checksum is wrong" % (found,))
 EOF
 }
 # The same source builds the same bytes in another folder: no time stamp, no path of the build.

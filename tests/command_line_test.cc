@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include <set>
 
 #include "app/commands.h"
@@ -126,15 +124,13 @@ const std::optional<StoredValue> kService = StoredValue("Service"), kNoDefault;
 const std::string kHeading = "Not in the Windows 10 list (left as they are): ";
 
 ForeignCase Many(int n) {
-  ForeignCase c{"150 entries", {}, ""};
-  std::string lines;
+  ForeignCase c{"150 entries", {}, kHeading + std::to_string(n) + "\r\n"};
   for (int i = 0; i < n; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "Svc%03d", i);
-    c.keys.push_back({std::string("Network\\") + name, kService});
-    if (i < 100) lines += std::string("  Network\\") + name + " = Service\r\n";
+    const std::string name = "Network\\Svc" + std::to_string(1000 + i);  // listed in the order of creation
+    c.keys.push_back({name, kService});
+    if (i < 100) c.listed += "  " + name + " = Service\r\n";
   }
-  c.listed = kHeading + std::to_string(n) + "\r\n" + lines + "  and " + std::to_string(n - 100) + " more\r\n";
+  c.listed += "  and " + std::to_string(n - 100) + " more\r\n";
   return c;
 }
 

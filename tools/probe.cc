@@ -1,4 +1,4 @@
-// Works on the Veltrik window from another process:
+// Works on the Veltrik window from another process, for the tests:
 //   probe.exe WIDTH HEIGHT  resizes it, as dragging its border would;
 //   probe.exe FILE          writes to FILE its client area's size, then a line per control in the order of the
 //                           window's children (the order Tab and a screen reader follow):

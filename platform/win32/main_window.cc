@@ -165,7 +165,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     // The controls draw nothing of their own: the window draws them whole.
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
-    case WM_ACTIVATE: OnActivate(wparam); return 0;
+    case WM_ACTIVATE: OnActivate(wparam); break;  // the default gives the window the focus
     case WM_SETFOCUS: RestoreFocus(); return 0;
     case kWmRestoreFocus: RestoreFocus(); return 0;
     case DM_GETDEFID: return DefaultButton();
@@ -332,17 +332,13 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 
 void MainWindow::OnActivate(WPARAM wparam) {
   // As a dialog does: the focus leaves with the window and comes back to the
-  // control that had it, after a message box too.
-  if (LOWORD(wparam) == WA_INACTIVE) {
-    const HWND focus = ::GetFocus();
-    if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
-  } else if (!HIWORD(wparam)) {
-    ::SetFocus(focus_ && ::IsWindowEnabled(focus_) ? focus_ : hwnd_);
-  }
+  // control that had it (through WM_SETFOCUS), after a message box too.
+  const HWND focus = ::GetFocus();
+  if (LOWORD(wparam) == WA_INACTIVE && focus && ::IsChild(hwnd_, focus)) focus_ = focus;
 }
 
 void MainWindow::RestoreFocus() {
-  // The window itself holds the focus only while its control is disabled.
+  // The window itself holds the focus only until its control can take it.
   const HWND focus = ::GetFocus();
   if ((!focus || focus == hwnd_) && ::GetActiveWindow() == hwnd_ && focus_ && ::IsWindowEnabled(focus_)) {
     ::SetFocus(focus_);

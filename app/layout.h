@@ -19,8 +19,8 @@ struct LayoutItem {
   Item item;
   ItemKind kind;
   int left, top, width, height;  // twips
-  const char* text;     // what it says: a label's text, a button's word, where the link leads
-  const char* tooltip;  // of a clickable picture
+  const char* text;              // what it says: a label's text, a button's word, where the link leads
+  const char* tooltip;           // of a clickable picture
   bool bold;
   bool blue;  // text colour RGB(0, 0, 192) instead of the default
 };

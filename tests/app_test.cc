@@ -123,8 +123,8 @@ TEST(FormTest, PagesOpenAsTheUserAndTheAboutBoxShowsBeforeItsPage) {
     const auto page = [&](int style, const std::string& address) {
       return refused ? "" : "user-launch " + std::to_string(style) + " " + kIe + " " + address;
     };
-    std::vector<std::string> expected = {page(6, kDownload), box, page(3, kDownload), box, page(3, kDownload),
-                                         page(3, kHome)};
+    std::vector<std::string> expected = {page(6, kDownload), box,           page(3, kDownload), box,
+                                         page(3, kDownload), page(3, kHome)};
     std::erase(expected, "");
     std::erase_if(fake.log, [](const std::string& line) { return line.rfind("caption", 0) == 0; });
     EXPECT_EQ(fake.log, expected) << "refused: " << refused;

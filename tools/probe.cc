@@ -23,7 +23,8 @@ static void WriteControls(HWND window, FILE* out) {
     ::GetClassNameA(child, cls, sizeof cls);
     char name[512] = "";
     IAccessible* accessible = nullptr;
-    if (SUCCEEDED(::AccessibleObjectFromWindow(child, OBJID_CLIENT, kIAccessible, reinterpret_cast<void**>(&accessible)))) {
+    if (SUCCEEDED(
+            ::AccessibleObjectFromWindow(child, OBJID_CLIENT, kIAccessible, reinterpret_cast<void**>(&accessible)))) {
       VARIANT self;
       self.vt = VT_I4;
       self.lVal = CHILDID_SELF;

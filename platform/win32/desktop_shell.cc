@@ -79,7 +79,8 @@ bool Execute(const Request& request) {
     ::Sleep(kPauseMs);
   }
   BSTR program = ::SysAllocStringLen(request.program.data(), static_cast<UINT>(request.program.size()));
-  Variant arguments(request.arguments), folder{std::wstring()}, verb{std::wstring()}, show(static_cast<LONG>(request.show));
+  Variant arguments(request.arguments), folder{std::wstring()}, verb{std::wstring()},
+      show(static_cast<LONG>(request.show));
   const HRESULT result = program ? shell->ShellExecute(program, arguments.v, folder.v, verb.v, show.v) : E_OUTOFMEMORY;
   ::SysFreeString(program);
   return SUCCEEDED(result);

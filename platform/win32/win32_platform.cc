@@ -47,6 +47,12 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Resolved as an elevated program must: see ResolveCommandLine.
+std::optional<ResolvedCommand> Resolve(std::string_view command_line) {
+  return ResolveCommandLine(command_line, {Utf8(NativeSystemFolder()), Utf8(WindowsFolder())},
+                            [](const std::string& path) { return IsFile(Wide(path)); });
+}
+
 // A folder in place of a work file's name is taken over only when empty, as
 // removing it then loses nothing.
 bool RemoveEmptyFolder(const std::wstring& path) {
@@ -107,15 +113,6 @@ std::unique_ptr<ShellObject> Win32Platform::CreateObject(std::string_view prog_i
   if (prog_id != "WScript.Shell") return nullptr;
   return MakeRegistryShell();
 }
-
-namespace {
-
-std::optional<ResolvedCommand> Resolve(std::string_view command_line) {
-  return ResolveCommandLine(command_line, {Utf8(NativeSystemFolder()), Utf8(WindowsFolder())},
-                            [](const std::string& path) { return IsFile(Wide(path)); });
-}
-
-}  // namespace
 
 bool Win32Platform::LaunchInUserSession(std::string_view command_line, WindowStyle style) {
   const auto resolved = Resolve(command_line);

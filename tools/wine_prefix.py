@@ -4,10 +4,12 @@ no SafeBoot branch) made once per run and copied per use, real clicks through
 xdotool, and a recording stand-in (recorder.exe) for the programs veltrik.exe
 starts, so that its restart is intercepted."""
 import contextlib
+import errno
 import functools
 import os
 import re
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
@@ -44,6 +46,33 @@ def start_display():
 # 32-bit half is installed, plain `wine` is the 32-bit loader, whose `reg` and
 # `regedit` would use the 32-bit registry view of a 64-bit prefix.
 LOADERS = {"win64": "/usr/lib/wine/wine64", "win32": "/usr/lib/wine/wine"}
+# Set, a run that cannot run the x86 program fails instead of skipping it: for CI or a maintainer who wants that proof.
+REQUIRE_X86 = "VELTRIK_REQUIRE_X86"
+
+
+@functools.lru_cache(maxsize=None)
+def x86_unavailable():
+    """Why this machine cannot run 32-bit programs under Wine, or None where it can: the one place that decides,
+    for every script and the harness. Only a 32-bit loader that the kernel refuses to start counts; a missing one
+    is a broken set-up, which must fail where it is used rather than be skipped."""
+    try:
+        subprocess.run([LOADERS["win32"], "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60, check=False)
+    except FileNotFoundError:
+        return None
+    except OSError as e:
+        if e.errno == errno.ENOEXEC:
+            return "this machine cannot run 32-bit programs (kernel 32-bit emulation is off)"
+        return "this machine cannot run Wine's 32-bit loader (%s)" % e.strerror
+    return None
+
+
+def loader_for(exe):
+    """The loader of the program's own kind: the 32-bit one, which cannot start everywhere, only for 32-bit code."""
+    with open(exe, "rb") as f:
+        head = f.read(4096)
+    machine = struct.unpack_from("<H", head, struct.unpack_from("<I", head, 0x3C)[0] + 4)[0]
+    return LOADERS["win64"] if machine == 0x8664 else LOADERS["win32"]
 
 
 class Prefix:
@@ -64,7 +93,7 @@ class Prefix:
 
     def wine(self, *args, timeout=120):
         """A program of the prefix's own (reg, regedit, cmd), or a built one given by path."""
-        loader = "wine" if args[0].endswith(".exe") else LOADERS[self.arch]
+        loader = loader_for(args[0]) if args[0].endswith(".exe") else LOADERS[self.arch]
         return subprocess.run([loader, *args], env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                               timeout=timeout, check=False)
 
@@ -136,7 +165,8 @@ class Prefix:
     # --- the program -----------------------------------------------------------
     def launch(self, exe=None, cwd=None):
         """Starts veltrik.exe and waits for its window."""
-        self.app = subprocess.Popen(["wine", exe or os.path.join(self.build, "veltrik.exe")], env=self.env(),
+        exe = exe or os.path.join(self.build, "veltrik.exe")
+        self.app = subprocess.Popen([loader_for(exe), exe], env=self.env(),
                                     cwd=cwd or self.drive_c, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = self.wait_window("^%s$" % re.escape(TITLE))
 

@@ -4,6 +4,8 @@
 #include "app/browser.h"
 #include "app/constants.h"
 #include "repair/fix.h"
+#include "repair/offline.h"
+#include "repair/report.h"
 
 namespace veltrik {
 
@@ -49,6 +51,9 @@ void frmVeltrik::SetButtonsEnabled(bool enabled) {
 
 void frmVeltrik::cmdStart_Click() {
   if (fixing_) return;
+  // A recovery environment's registry is gone at the next start, and a
+  // restart there repairs nothing.
+  if (InRecoveryEnvironment(platform_)) return FixInstalledWindows();
   fixing_ = true;
   SetButtonsEnabled(false);
   platform_.SetCaption("Fixing...");
@@ -78,6 +83,56 @@ void frmVeltrik::cmdStart_Click() {
                                  "Please save your work and restart the computer yourself." + state_.strNewLine,
                              kMessageBoxWarning, state_.strAppTitle);
   }
+}
+
+void frmVeltrik::FixInstalledWindows() {
+  const std::string& nl = state_.strNewLine;
+  const std::vector<std::string> found = FindInstalledWindows(platform_, state_.strWinDir);
+  if (found.size() != 1) {
+    std::string text = "Veltrik runs in a recovery environment: it repairs an installed Windows, not this one." + nl +
+                       nl;
+    if (found.empty()) {
+      text += "No installed Windows was found on the fixed drives. If its drive is encrypted with BitLocker, "
+              "unlock it first (manage-bde -unlock). Then repair it from the command prompt, for example:";
+    } else {
+      text += "Several installed Windows were found:";
+      for (const std::string& folder : found) text += " " + folder;
+      text += "." + nl + "Repair the one you mean from the command prompt, for example:";
+    }
+    platform_.ShowMessageBox(text + nl + "veltrik.exe /fix /offline " + (found.empty() ? "D:\\Windows" : found[0]) + nl,
+                             kMessageBoxInformation, state_.strAppTitle);
+    return;
+  }
+  const std::string& folder = found.front();
+  const OfflineWindows windows = IdentifyOffline(platform_, folder);
+  if (!platform_.AskYesNo("Veltrik runs in a recovery environment. Repair Safe Mode of the Windows installed in " +
+                              folder + " (" + windows.Describe() + ")?" + nl + nl +
+                              "Its SYSTEM registry hive is backed up first, in a folder beside it. The computer is "
+                              "not restarted.",
+                          state_.strAppTitle)) {
+    return;
+  }
+  fixing_ = true;
+  SetButtonsEnabled(false);
+  platform_.SetCaption("Fixing...");
+  platform_.DoEvents();
+  const OfflineOutcome outcome = RepairOffline(platform_, folder, true, &windows);
+  SetButtonsEnabled(true);
+  fixing_ = false;
+  platform_.SetCaption(state_.strAppTitle);
+  if (!outcome.repaired()) {
+    platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report,
+                             kMessageBoxWarning, state_.strAppTitle);
+    return;
+  }
+  platform_.ShowMessageBox(
+      "Safe Mode of the Windows in " + folder +
+          (outcome.exit_code == kExitOk ? " is whole: there was nothing to repair." : " is repaired.") + nl +
+          "Backup of its SYSTEM hive: " + outcome.backup + nl + nl +
+          "Restart the computer into that Windows (close Veltrik, then choose Continue or restart), and start Safe "
+          "Mode: press F8 while it starts, or on Windows 8 and later choose Troubleshoot, Advanced options, Startup "
+          "Settings, Restart, then 4." + nl,
+      kMessageBoxInformation, state_.strAppTitle);
 }
 
 void frmVeltrik::cmdAbout_Click() {

@@ -29,6 +29,8 @@ class frmVeltrik {
 
  private:
   void SetButtonsEnabled(bool enabled);
+  // In a recovery environment: the installed Windows, never the environment's own registry.
+  void FixInstalledWindows();
 
   Platform& platform_;
   WindowState state_;

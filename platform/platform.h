@@ -33,6 +33,9 @@ enum class WindowStyle : int {
 // The three picture buttons that the repair disables while it runs.
 enum class Control { kStart, kAbout, kExit };
 
+// What a path names.
+enum class PathKind { kNone, kFile, kFolder };
+
 // Identifies a process started by LaunchCommand, for WaitForProcess.
 using ProcessId = std::uint32_t;
 
@@ -151,6 +154,27 @@ class Platform {
   virtual std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) = 0;
   // The system's text for a status code.
   virtual std::string ErrorText(std::int32_t status) = 0;
+
+  // An installed Windows seen from a recovery environment: its files, and
+  // its registry hives loaded beside the running system's.
+  virtual PathKind GetPathKind(std::string_view path) = 0;
+  // Makes a new folder; a status, as for the registry, when it cannot
+  // (one of that name already there included).
+  virtual std::int32_t CreateFolder(std::string_view path) = 0;
+  // Copies a file, never over one that exists.
+  virtual std::int32_t CopyWholeFile(std::string_view from, std::string_view to) = 0;
+  // The local date and time as YYYYMMDD-HHMMSS.
+  virtual std::string LocalTimestamp() = 0;
+  // The roots of the fixed drives, e.g. "C:\", found without asking for a
+  // medium that is not there.
+  virtual std::vector<std::string> FixedDrives() = 0;
+  // Loads a hive file as HKEY_LOCAL_MACHINE\<name>, the privileges this
+  // needs enabled first; the system creates an empty hive for a file that
+  // does not exist. Unloading fails while a key of it is open.
+  virtual std::int32_t LoadHive(std::string_view name, std::string_view file) = 0;
+  virtual std::int32_t UnloadHive(std::string_view name) = 0;
+  // A Yes/No box; true for Yes.
+  virtual bool AskYesNo(std::string_view text, std::string_view title) = 0;
 
   // Restarts the computer at once through the system's own call, closing
   // programs without asking. False if the system refused.

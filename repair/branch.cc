@@ -39,14 +39,22 @@ bool Dword(std::string_view text, std::string& out) {
   return true;
 }
 
-std::vector<const RegistryEntry*> Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
+struct Misses {
+  std::vector<const RegistryEntry*> entries;  // missing or different
+  std::vector<ValueChange> different;         // of those, the values that are there
+};
+
+Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
   const std::vector<RegistryReading> found = platform.ReadRegistryEntries(expected);
-  std::vector<const RegistryEntry*> out;
+  Misses out;
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const RegistryEntry& entry = expected[i];
     const RegistryReading& reading = found[i];
     if (reading.status != 0 || (entry.name && (reading.type != entry.type || reading.data != entry.data))) {
-      out.push_back(&entry);
+      out.entries.push_back(&entry);
+      if (reading.status == 0) {
+        out.different.push_back({entry.key, *entry.name, reading.type, reading.data, entry.type, entry.data});
+      }
     }
   }
   return out;
@@ -102,12 +110,13 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
 
 namespace {
 
-BranchCheck Result(const SafeBootTemplate& stored, const std::vector<const RegistryEntry*>& missing) {
+BranchCheck Result(const SafeBootTemplate& stored, Misses misses) {
   BranchCheck check;
   check.windows = stored.windows;
   check.total = stored.entries.size();
-  check.missing = missing.size();
-  if (!missing.empty()) check.first_missing = missing.front()->key;
+  check.missing = misses.entries.size();
+  if (!misses.entries.empty()) check.first_missing = misses.entries.front()->key;
+  check.different = std::move(misses.different);
   return check;
 }
 
@@ -118,15 +127,37 @@ BranchCheck CheckBranch(Platform& platform, const SafeBootTemplate& stored) {
 }
 
 BranchCheck CompleteBranch(Platform& platform, const SafeBootTemplate& stored) {
-  const auto missing = Missing(platform, stored.entries);
+  Misses misses = Missing(platform, stored.entries);
   std::int32_t first_refusal = 0;
-  for (const RegistryEntry* entry : missing) {
+  for (const RegistryEntry* entry : misses.entries) {
     const std::int32_t status = platform.WriteRegistryEntry(*entry);
     if (status != 0 && first_refusal == 0) first_refusal = status;
   }
-  BranchCheck check = Result(stored, missing.empty() ? missing : Missing(platform, stored.entries));
+  BranchCheck check = Result(stored, misses.entries.empty() ? std::move(misses) : Missing(platform, stored.entries));
   check.status = first_refusal;
   return check;
+}
+
+std::vector<ValueChange> Replaced(const BranchCheck& before, const BranchCheck& after) {
+  std::vector<ValueChange> out;
+  for (const ValueChange& change : before.different) {
+    const auto same_value = [&](const ValueChange& c) {
+      return AsciiLower(c.key) == AsciiLower(change.key) && AsciiLower(c.name) == AsciiLower(change.name);
+    };
+    // Still different afterwards (a write refused) is not replaced.
+    if (std::none_of(after.different.begin(), after.different.end(), same_value)) {
+      out.push_back(change);
+    }
+  }
+  return out;
+}
+
+SafeBootTemplate MoveToControlSet(SafeBootTemplate stored, const std::string& control_set) {
+  const std::string from = AsciiLower(kCurrentControlSet);
+  for (RegistryEntry& entry : stored.entries) {
+    if (AsciiLower(entry.key.substr(0, from.size())) == from) entry.key = control_set + entry.key.substr(from.size());
+  }
+  return stored;
 }
 
 ForeignEntries FindForeignEntries(Platform& platform, const SafeBootTemplate& stored, std::size_t max_listed) {

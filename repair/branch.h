@@ -14,6 +14,9 @@ namespace veltrik {
 
 struct SafeBootTemplate;
 
+// The running system's control set, as the stored lists name it.
+inline constexpr char kCurrentControlSet[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet";
+
 // `text` with A to Z lowered: registry names, and the program's switches,
 // compare without regard to ASCII case.
 std::string AsciiLower(std::string_view text);
@@ -24,14 +27,36 @@ std::string AsciiLower(std::string_view text);
 // values gives one entry per value. Anything else is ignored.
 std::vector<RegistryEntry> ParseRegText(std::string_view text);
 
+// A value of the list that the registry holds with other data or of another
+// type: what it holds, and what the list has.
+struct ValueChange {
+  std::string key;
+  std::string name;
+  ValueType old_type = ValueType::kNone;
+  std::string old_data;
+  ValueType new_type = ValueType::kString;
+  std::string new_data;
+  bool operator==(const ValueChange&) const = default;
+};
+
 struct BranchCheck {
   std::string windows;        // whose list was compared, e.g. "Windows 10"
   std::size_t total = 0;      // entries expected
   std::size_t missing = 0;    // still missing or different at the end
   std::string first_missing;  // the key of the first of those
   std::int32_t status = 0;    // the first refusal met while completing
+  std::vector<ValueChange> different;  // the different ones, as they were read
   bool complete() const { return total > 0 && missing == 0; }
 };
+
+// The values that were different `before` and are the list's `after`: what a
+// repair replaced, so that a hijacked value is not lost as evidence.
+std::vector<ValueChange> Replaced(const BranchCheck& before, const BranchCheck& after);
+
+// The template with its keys moved from the running system's
+// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet to `control_set`, the full key
+// of another control set (that of an installed Windows' loaded hive).
+SafeBootTemplate MoveToControlSet(SafeBootTemplate stored, const std::string& control_set);
 
 // Compares the registry with the template's entries (key names without
 // regard to case; type and data exactly); writes nothing.

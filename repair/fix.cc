@@ -17,13 +17,15 @@ constexpr const char* kBootMenuCommands[] = {
 };
 }  // namespace
 
+int TemplateForVersion(std::uint32_t major, std::uint32_t minor) {
+  if (major <= 5) return kTemplateXp;
+  if (major == 6 && minor <= 3) return minor == 0 ? kTemplateVista : minor == 1 ? kTemplateWin7 : kTemplateWin8;
+  return kTemplateWin10;
+}
+
 int ChooseTemplate(Platform& platform) {
   std::uint32_t major = 0, minor = 0;
-  if (platform.GetWindowsVersion(major, minor) && major >= 5) {
-    if (major == 5) return kTemplateXp;
-    if (major == 6 && minor <= 3) return minor == 0 ? kTemplateVista : minor == 1 ? kTemplateWin7 : kTemplateWin8;
-    return kTemplateWin10;
-  }
+  if (platform.GetWindowsVersion(major, minor) && major >= 5) return TemplateForVersion(major, minor);
   std::string profiles;
   if (!platform.GetProfilesDirectory(profiles)) return kTemplateXp;
   std::string probe = profiles + "\\";

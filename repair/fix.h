@@ -21,6 +21,7 @@ inline constexpr std::uint32_t kBootMenuTimeoutMs = 30'000;
 // read, Vista's where user profiles live in a top-level "Users" folder, XP's
 // otherwise.
 int ChooseTemplate(Platform& platform);
+int TemplateForVersion(std::uint32_t major, std::uint32_t minor);
 
 // "regedit -s " and the .reg path, quoted only when it contains a space.
 std::string ImportCommand(const std::string& win_dir, int template_id);

@@ -56,11 +56,15 @@ std::string Narrow(std::string_view payload) {
 
 }  // namespace
 
-SafeBootTemplate LoadTemplate(Platform& platform, int id) {
+const char* TemplateWindows(int id) {
   static const char* const kWindows[] = {"Windows XP", "Windows Vista", "Windows 7", "Windows 8.1", "Windows 10"};
+  return id >= kTemplateXp && id <= kTemplateWin10 ? kWindows[id - kTemplateXp] : "";
+}
+
+SafeBootTemplate LoadTemplate(Platform& platform, int id) {
   SafeBootTemplate stored;
   stored.id = id;
-  if (id >= kTemplateXp && id <= kTemplateWin10) stored.windows = kWindows[id - kTemplateXp];
+  stored.windows = TemplateWindows(id);
   stored.loaded = platform.LoadCustomResource(id, stored.data);
   if (stored.loaded) stored.entries = ParseRegText(RegTextFromWorkFile(ByteArrayImage(stored.data)));
   return stored;

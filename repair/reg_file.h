@@ -24,6 +24,9 @@ struct SafeBootTemplate {
   std::vector<RegistryEntry> entries;  // what it adds, in its order
 };
 
+// Whose list template `id` is, e.g. "Windows 10"; "" for no template.
+const char* TemplateWindows(int id);
+
 // Loads template `id` and reads the entries it adds through the same
 // conversion the .reg file goes through; `loaded` is false when it cannot.
 SafeBootTemplate LoadTemplate(Platform& platform, int id);

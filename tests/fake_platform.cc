@@ -163,6 +163,70 @@ std::int32_t FakePlatform::EnumerateSubkeys(const std::string& key, std::vector<
   return 0;
 }
 
+void FakePlatform::PutHive(const std::string& path, Keys hive_keys) {
+  files[Fold(path)] = Bytes{'h', 'i', 'v', 'e'};
+  hives[Fold(path)] = std::move(hive_keys);
+}
+
+PathKind FakePlatform::GetPathKind(std::string_view path) {
+  const std::string key = Fold(path), below = key + "\\";
+  if (files.count(key)) return PathKind::kFile;
+  if (folders.count(key)) return PathKind::kFolder;
+  const auto under = [&](const auto& entry) { return entry.first.rfind(below, 0) == 0; };
+  return std::any_of(files.begin(), files.end(), under) ? PathKind::kFolder : PathKind::kNone;
+}
+
+std::int32_t FakePlatform::CreateFolder(std::string_view path) {
+  if (Fails("CreateFolder", path)) return 5;
+  if (GetPathKind(path) != PathKind::kNone) return 183;
+  folders.insert(Fold(path));
+  log.push_back("mkdir " + std::string(path));
+  return 0;
+}
+
+std::int32_t FakePlatform::CopyWholeFile(std::string_view from, std::string_view to) {
+  if (Fails("CopyWholeFile", from)) return 5;
+  if (GetPathKind(from) != PathKind::kFile) return kStatusNotFound;
+  if (GetPathKind(to) != PathKind::kNone) return 80;  // ERROR_FILE_EXISTS
+  files[Fold(to)] = files[Fold(from)];
+  log.push_back("copy " + std::string(from) + " " + std::string(to));
+  return 0;
+}
+
+std::int32_t FakePlatform::LoadHive(std::string_view name, std::string_view file) {
+  if (Fails("LoadHive", file)) return 1314;  // ERROR_PRIVILEGE_NOT_HELD
+  const std::string root = "HKEY_LOCAL_MACHINE\\" + std::string(name);
+  if (keys.count(root)) return 183;
+  log.push_back("load-hive " + std::string(name) + " " + std::string(file));
+  // Like Windows, a file that is not there becomes an empty hive.
+  if (!files.count(Fold(file))) PutHive(std::string(file), {});
+  keys[root];
+  for (const auto& [key, values] : hives[Fold(file)]) keys[root + "\\" + key] = values;
+  loaded_[std::string(name)] = Fold(file);
+  return 0;
+}
+
+std::int32_t FakePlatform::UnloadHive(std::string_view name) {
+  if (Fails("UnloadHive", name)) return 5;
+  const auto hive = loaded_.find(std::string(name));
+  if (hive == loaded_.end()) return 87;  // ERROR_INVALID_PARAMETER
+  log.push_back("unload-hive " + std::string(name));
+  const std::string root = Fold("HKEY_LOCAL_MACHINE\\" + std::string(name));
+  Keys& back = hives[hive->second];
+  back.clear();
+  for (auto it = keys.begin(); it != keys.end();) {
+    const std::string folded = Fold(it->first);
+    if (folded != root && folded.rfind(root + "\\", 0) != 0) {
+      ++it;
+      continue;
+    }
+    if (folded != root) back[it->first.substr(root.size() + 1)] = it->second;
+    it = keys.erase(it);
+  }
+  loaded_.erase(hive);
+  return 0;
+}
+
 bool FakePlatform::RestartSystem() {
   if (Fails("RestartSystem", "")) return false;
   log.push_back("restart-system");

@@ -56,6 +56,17 @@ class FakePlatform : public Platform {
   std::pair<std::uint32_t, std::uint32_t> version = {5, 1};  // Windows XP
   std::uint32_t exit_code = 0;                               // of every process waited for
   std::map<std::string, Bytes> files;  // folded path -> bytes; only C:\WINDOWS\ is writable
+  // An installed Windows seen offline: its folders, and its hive files (also in
+  // `files`) with their keys relative to the hive's root; a hive is written
+  // back when it is unloaded, as Windows does.
+  using Keys = std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase>;
+  std::set<std::string> folders;  // folded
+  std::map<std::string, Keys> hives;  // folded file path -> keys
+  std::vector<std::string> fixed_drives = {"C:\\"};
+  std::string timestamp = "20261207-171500";
+  bool answer_yes = true;
+  // Puts a hive file at `path` holding `keys`.
+  void PutHive(const std::string& path, Keys hive_keys);
 
   // Fails operation `op`; with `argument`, only calls whose first argument
   // contains it (case-insensitive).
@@ -100,6 +111,17 @@ class FakePlatform : public Platform {
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
   bool RestartSystem() override;
+  PathKind GetPathKind(std::string_view path) override;
+  std::int32_t CreateFolder(std::string_view path) override;
+  std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
+  std::string LocalTimestamp() override { return timestamp; }
+  std::vector<std::string> FixedDrives() override { return fixed_drives; }
+  std::int32_t LoadHive(std::string_view name, std::string_view file) override;
+  std::int32_t UnloadHive(std::string_view name) override;
+  bool AskYesNo(std::string_view text, std::string_view title) override {
+    log.push_back("ask [" + std::string(title) + "] " + std::string(text));
+    return answer_yes;
+  }
   void WriteOutput(std::string_view text) override { output += text; }
   std::string output;
   void SetCaption(std::string_view text) override {
@@ -118,6 +140,7 @@ class FakePlatform : public Platform {
     log.push_back(line);
   }
   std::set<std::pair<std::string, std::string>> failures_;
+  std::map<std::string, std::string> loaded_;  // hive name -> folded file
   ProcessId next_process_ = 100;
 };
 

@@ -311,17 +311,75 @@ std::string Win32Platform::ErrorText(std::int32_t status) {
   return Utf8(message) + " (" + std::to_string(status) + ")";
 }
 
+namespace {
+
+// An administrator holds these privileges, disabled; the calls that need
+// one look for it enabled in the caller's own token.
+void EnablePrivilege(const wchar_t* name) {
+  ScopedHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) return;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
+    ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+  }
+}
+
+}  // namespace
+
+PathKind Win32Platform::GetPathKind(std::string_view path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kNone;
+  return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::kFolder : PathKind::kFile;
+}
+
+std::int32_t Win32Platform::CreateFolder(std::string_view path) {
+  return ::CreateDirectoryW(Wide(path).c_str(), nullptr) ? 0 : static_cast<std::int32_t>(::GetLastError());
+}
+
+std::int32_t Win32Platform::CopyWholeFile(std::string_view from, std::string_view to) {
+  return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) ? 0 : static_cast<std::int32_t>(::GetLastError());
+}
+
+std::string Win32Platform::LocalTimestamp() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  const auto two = [](WORD n) { return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)}; };
+  return std::to_string(now.wYear) + two(now.wMonth) + two(now.wDay) + "-" + two(now.wHour) + two(now.wMinute) +
+         two(now.wSecond);
+}
+
+std::vector<std::string> Win32Platform::FixedDrives() {
+  // An empty card reader or DVD drive must not raise a "no disk" box.
+  const UINT mode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  std::vector<std::string> drives;
+  const DWORD present = ::GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter) {
+    const wchar_t root[] = {static_cast<wchar_t>(L'A' + letter), L':', L'\\', L'\0'};
+    if ((present >> letter & 1) && ::GetDriveTypeW(root) == DRIVE_FIXED) drives.push_back(Utf8(root));
+  }
+  ::SetErrorMode(mode);
+  return drives;
+}
+
+std::int32_t Win32Platform::LoadHive(std::string_view name, std::string_view file) {
+  EnablePrivilege(SE_BACKUP_NAME);
+  EnablePrivilege(SE_RESTORE_NAME);
+  return ::RegLoadKeyW(HKEY_LOCAL_MACHINE, Wide(name).c_str(), Wide(file).c_str());
+}
+
+std::int32_t Win32Platform::UnloadHive(std::string_view name) {
+  return ::RegUnLoadKeyW(HKEY_LOCAL_MACHINE, Wide(name).c_str());
+}
+
+bool Win32Platform::AskYesNo(std::string_view text, std::string_view title) {
+  return ::MessageBoxW(window_, Wide(text).c_str(), Wide(title).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 bool Win32Platform::RestartSystem() {
   // A forced restart needs the shutdown privilege enabled in our own token.
-  ScopedHandle token;
-  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) {
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (::LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
-      ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    }
-  }
+  EnablePrivilege(SE_SHUTDOWN_NAME);
   constexpr DWORD kPlannedOther = 0x80000000;  // SHTDN_REASON_FLAG_PLANNED, major and minor "other"
   return ::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, kPlannedOther) != 0;
 }

@@ -45,6 +45,14 @@ class Win32Platform : public Platform {
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override;
   bool RestartSystem() override;
+  PathKind GetPathKind(std::string_view path) override;
+  std::int32_t CreateFolder(std::string_view path) override;
+  std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
+  std::string LocalTimestamp() override;
+  std::vector<std::string> FixedDrives() override;
+  std::int32_t LoadHive(std::string_view name, std::string_view file) override;
+  std::int32_t UnloadHive(std::string_view name) override;
+  bool AskYesNo(std::string_view text, std::string_view title) override;
   void WriteOutput(std::string_view text) override;
   void SetCaption(std::string_view text) override;
   void SetControlEnabled(Control control, bool enabled) override;

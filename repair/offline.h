@@ -1,0 +1,50 @@
+// The repair of an installed Windows from a recovery environment: its
+// registry hives loaded from its folder, with none of its programs running.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace veltrik {
+
+// Present in a recovery environment (Windows RE, Windows PE), whose own
+// registry lives in memory and is gone at the next start.
+inline constexpr char kMiniNtKey[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MiniNT";
+bool InRecoveryEnvironment(Platform& platform);
+
+enum class FolderKind { kInstalledWindows, kRunningWindows, kNotWindows };
+
+// Whether `folder` holds an installed Windows that can be repaired offline:
+// not the running one (`running_win_dir`, whose hives are in use), and with a
+// SYSTEM hive (loading a missing one would create an empty hive).
+FolderKind InspectFolder(Platform& platform, const std::string& folder, const std::string& running_win_dir);
+
+// "D:\\Windows" of each fixed drive that holds an installed Windows, without
+// the running one.
+std::vector<std::string> FindInstalledWindows(Platform& platform, const std::string& running_win_dir);
+
+// Which list an installed Windows gets, decided once: by the version in its
+// SOFTWARE hive, else by its drive's profiles folder.
+struct OfflineWindows {
+  int template_id = 0;
+  std::string version;  // "6.1", "10.0"; empty where it could not be read
+  std::string Describe() const;
+};
+OfflineWindows IdentifyOffline(Platform& platform, const std::string& folder);
+
+struct OfflineOutcome {
+  int exit_code = 0;       // as the command line's
+  std::string report;      // lines ended by CR LF
+  std::string backup;      // the backup folder, where one was made
+  bool repaired() const;   // whole, before or after
+};
+
+// Checks, or with `fix` backs up and repairs, the SafeBoot branch of the
+// control set the installed Windows starts with next. Never restarts; every
+// hive it loads is unloaded again. `known` is the Windows already identified.
+OfflineOutcome RepairOffline(Platform& platform, const std::string& folder, bool fix,
+                             const OfflineWindows* known = nullptr);
+
+}  // namespace veltrik

@@ -1,0 +1,50 @@
+// The technician's report: the branch's state, the values replaced and what
+// else sits beside the list, one line each, safe to print whatever the
+// registry holds.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "repair/branch.h"
+#include "repair/reg_file.h"
+
+namespace veltrik {
+
+// The codes Windows installers use; deployment tools already act on them.
+inline constexpr int kExitOk = 0;                  // whole, or nothing asked
+inline constexpr int kExitNotRepaired = 1;         // entries missing or different
+inline constexpr int kExitUsage = 2;               // arguments not understood, or not a Windows folder
+inline constexpr int kExitRestartStarted = 1641;   // ERROR_SUCCESS_REBOOT_INITIATED
+inline constexpr int kExitRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
+
+// Enough for a technician to act on; thousands of lines would bury the report.
+inline constexpr std::size_t kReportListed = 100;
+
+// Text that someone else chose, on one line: control characters (and the
+// ones that turn text around) escaped, so that it can neither forge a line
+// of the report nor hide its own end; bytes that are not UTF-8 escaped too.
+// Past `limit` bytes it is cut, with its length.
+std::string Printable(std::string_view text, std::size_t limit = std::string_view::npos);
+
+// "N of M entries in place".
+std::string Entries(const BranchCheck& check);
+
+// "SafeBoot branch (<Windows> list): <state>", and the first missing key and
+// the system's reason when there are any.
+std::string StateReport(Platform& platform, const std::string& state, const BranchCheck& check);
+
+// The values a repair replaced, or (for a check) would replace, under
+// `heading`: each key and value name with the old data and the list's.
+std::string ChangesReport(const std::vector<ValueChange>& changes, const std::string& heading);
+
+// "Values replaced" after a repair, "Values a repair would replace" after a check.
+inline const char* ChangesHeading(bool fix) { return fix ? "Values replaced" : "Values a repair would replace"; }
+
+// What else Minimal and Network hold; nothing when there is nothing.
+std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored);
+
+}  // namespace veltrik

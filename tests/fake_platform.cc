@@ -136,7 +136,12 @@ bool FakePlatform::RemoveFile(std::string_view path) {
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
   auto key = keys.find(entry.key);
   StoredValue value;
-  if (key == keys.end() || (entry.name && !Lookup(key->second, *entry.name, value))) return kStatusNotFound;
+  if (!entry.name) {  // a key is there when a key below it is
+    const std::string below = Fold(entry.key) + "\\";
+    const auto under = [&](const auto& k) { return Fold(k.first).rfind(below, 0) == 0; };
+    return key != keys.end() || std::any_of(keys.begin(), keys.end(), under) ? 0 : kStatusNotFound;
+  }
+  if (key == keys.end() || !Lookup(key->second, *entry.name, value)) return kStatusNotFound;
   std::tie(type, data) = std::tie(value.type, value.data);
   return 0;
 }

@@ -63,9 +63,12 @@ Command ParseArguments(const std::vector<std::string>& args) {
     const std::string name = Switch(args[i]);
     if (name.empty() || !names.insert(name).second) return Bad();
     if (name == "offline") {
-      // The folder is the next argument, whatever it looks like.
-      if (++i == args.size() || args[i].empty()) return Bad();
-      command.offline_folder = args[i];
+      // The folder is the next argument, whatever it looks like. A quote is
+      // never part of a path: one left in by the shell, or by "D:\Windows\"
+      // (whose \" the runtime reads as a quote), is dropped.
+      if (++i == args.size()) return Bad();
+      for (char c : args[i]) command.offline_folder += c == '"' ? "" : std::string(1, c);
+      if (command.offline_folder.empty()) return Bad();
     }
   }
   using Names = std::set<std::string>;

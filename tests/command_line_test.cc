@@ -77,7 +77,9 @@ TEST(ParseArgumentsTest, TakesItsSwitchesInAnyOrderEachOnce) {
            {{"/?"}, Action::kUsage, true, ""}, {{"-?"}, Action::kUsage, true, ""},
            {{"/check", "/offline", "D:\\Windows"}, Action::kCheck, true, "D:\\Windows"},
            {{"-OFFLINE", "E:\\My Windows\\", "/fix"}, Action::kFix, true, "E:\\My Windows\\"},
-           {{"/fix", "/offline", "/x", "/norestart"}, Action::kFix, false, "/x"}}) {
+           {{"/fix", "/offline", "/x", "/norestart"}, Action::kFix, false, "/x"},
+           {{"/offline", "\"D:\\Windows\"", "/check"}, Action::kCheck, true, "D:\\Windows"},
+           {{"/fix", "/offline", "D:\\Windows\""}, Action::kFix, true, "D:\\Windows"}}) {
     // clang-format on
     const Command command = ParseArguments(args);
     EXPECT_EQ(std::tuple(command.action, command.restart, command.offline_folder),
@@ -86,7 +88,7 @@ TEST(ParseArgumentsTest, TakesItsSwitchesInAnyOrderEachOnce) {
   for (const Args& args : {Args{"/bogus"}, {"check"}, {"/"}, {""}, {"/fix", "/fix"}, {"/FIX", "-fix"}, {"/norestart"},
                            {"--check"}, {"/check", "/norestart"}, {"/check", "/fix"}, {"/fix", "/norestart", "x"},
                            {"/fix", "/norestart", "-NoRestart"}, {"/?", "/check"}, {"/offline", "D:\\Windows"},
-                           {"/fix", "/offline"}, {"/fix", "/offline", ""}, {"/?", "/offline", "D:\\W"},
+                           {"/fix", "/offline"}, {"/fix", "/offline", "\"\""}, {"/?", "/offline", "D:\\W"},
                            {"/check", "/offline", "D:\\W", "/offline", "E:\\W"}, {"/?"}}) {
     FakePlatform fake;
     EXPECT_EQ(RunCommand(fake, ParseArguments(args)), args[0] == "/?" && args.size() == 1 ? kExitOk : kExitUsage);

@@ -2,13 +2,15 @@
 //   probe.exe WIDTH HEIGHT  resizes it, as dragging its border would;
 //   probe.exe FILE          writes to FILE its client area's size, then a line per control in the order of the
 //                           window's children (the order Tab and a screen reader follow):
-//                           class|name as a screen reader asks it|keyboard stop|focused.
+//                           class|name as a screen reader asks it|keyboard stop|focused;
+//   probe.exe --box FILE    the same of its message box.
 #include <windows.h>
 // After windows.h, which they need.
 #include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // This toolchain's own IID_IAccessible makes AccessibleObjectFromWindow fail with E_NOINTERFACE.
 static const GUID kIAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
@@ -35,6 +37,7 @@ static void WriteControls(HWND window, FILE* out) {
       }
       accessible->Release();
     }
+    for (char* c = name; *c; ++c) *c = *c == '\r' || *c == '\n' ? ' ' : *c;  // a box's text has line breaks
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     const bool stop = (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
     std::fprintf(out, "%s|%s|%d|%d\n", cls, name, stop ? 1 : 0, child == thread.hwndFocus ? 1 : 0);
@@ -43,14 +46,15 @@ static void WriteControls(HWND window, FILE* out) {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  HWND window = ::FindWindowW(L"frmVeltrik", nullptr);
+  const bool box = __argc == 3 && std::strcmp(__argv[1], "--box") == 0;
+  HWND window = box ? ::FindWindowW(L"#32770", L"Veltrik v1.1.0.0") : ::FindWindowW(L"frmVeltrik", nullptr);
   if (!window || __argc < 2) return 1;
-  if (__argc == 3) {
+  if (__argc == 3 && !box) {
     ::SetWindowPos(window, nullptr, 0, 0, std::atoi(__argv[1]), std::atoi(__argv[2]),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
   }
-  FILE* out = std::fopen(__argv[1], "w");
+  FILE* out = std::fopen(__argv[box ? 2 : 1], "w");
   if (!out) return 1;
   RECT client;
   ::GetClientRect(window, &client);

@@ -162,6 +162,13 @@ class Prefix:
             raw = f.read()
         return parse_reg(raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("latin-1"))
 
+    def add_drive(self, letter):
+        """A second drive, as a link under dosdevices (Wine reports it fixed); its folder on Linux."""
+        folder = os.path.join(self.path, "drive_" + letter)
+        os.makedirs(folder, exist_ok=True)
+        os.symlink("../drive_" + letter, os.path.join(self.path, "dosdevices", letter + ":"))
+        return folder
+
     # --- the program -----------------------------------------------------------
     def launch(self, exe=None, cwd=None):
         """Starts veltrik.exe and waits for its window."""
@@ -206,6 +213,12 @@ class Prefix:
         if not size:
             with open(self.win_path("probe.txt"), encoding="utf-8") as f:
                 return f.read().splitlines()
+
+    def box_texts(self):
+        """What a screen reader reads of the program's message box: its texts and buttons."""
+        self.wine(os.path.join(self.build, "probe.exe"), "--box", r"C:\probe.txt")
+        with open(self.win_path("probe.txt"), encoding="utf-8") as f:
+            return [line.split("|")[1] for line in f.read().splitlines()[1:]]
 
     def client_size(self):
         return tuple(map(int, self.probe()[0].split()))
@@ -293,6 +306,17 @@ def parse_reg(text):
                 name = "" if m.group(1) == "@" else m.group(1)[1:-1].replace('\\"', '"').replace("\\\\", "\\")
                 current[name.lower()] = m.group(2)
     return keys
+
+
+def wine_hive(keys):
+    """A hive file as Wine's RegLoadKey reads one: Wine's own text format (as its RegSaveKey writes it), the keys
+    relative to the hive's root; {key: {value name ("" the default): data as a .reg file writes it}}."""
+    lines = ["WINE REGISTRY Version 2", "", "#arch=win64", ""]
+    for key, values in keys.items():
+        lines.append("[%s] 0" % key.replace("\\", "\\\\"))
+        lines += ["%s=%s" % ('"%s"' % name if name else "@", data) for name, data in values.items()]
+        lines.append("")
+    return "\n".join(lines).encode()
 
 
 def template_keys(path):

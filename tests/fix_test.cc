@@ -207,8 +207,13 @@ TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) 
   fake.keys[kSafeBoot]["AlternateShell"] = "evil.exe";
   fake.keys[kSafeBoot + "\\Minimal\\AcmeGuard"][""] = "Service";
   const size_t before = MissingEntries(fake, 107);
-  const BranchCheck check = FixSafeMode(fake, "C:\\WINDOWS\\", stored);
-  EXPECT_TRUE(check.complete());
+  // The hijacked shell is named with what replaced it: the technician keeps the evidence.
+  const std::string replaced = " (old -> new): 1\r\n  " + kSafeBoot + ": AlternateShell = evil.exe -> cmd.exe\r\n";
+  EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);
+  EXPECT_THAT(fake.output, ::testing::HasSubstr("\r\nValues a repair would replace" + replaced));
+  fake.output.clear();
+  EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/norestart"})), kExitRestartRequired);
+  EXPECT_THAT(fake.output, ::testing::HasSubstr(" 177 of 177 entries in place\r\nValues replaced" + replaced));
   EXPECT_EQ(MissingEntries(fake, 107), 0u);
   EXPECT_EQ(fake.keys[kSafeBoot]["alternateshell"], "cmd.exe");
   EXPECT_EQ(fake.keys[kSafeBoot + "\\Minimal\\AcmeGuard"][""], "Service");

@@ -213,22 +213,17 @@ std::int32_t FakePlatform::LoadHive(std::string_view name, std::string_view file
 
 std::int32_t FakePlatform::UnloadHive(std::string_view name) {
   if (Fails("UnloadHive", name)) return 5;
-  const auto hive = loaded_.find(std::string(name));
-  if (hive == loaded_.end()) return 87;  // ERROR_INVALID_PARAMETER
+  const auto file = loaded_.find(std::string(name));
+  if (file == loaded_.end()) return 87;  // ERROR_INVALID_PARAMETER
   log.push_back("unload-hive " + std::string(name));
-  const std::string root = Fold("HKEY_LOCAL_MACHINE\\" + std::string(name));
-  Keys& back = hives[hive->second];
-  back.clear();
-  for (auto it = keys.begin(); it != keys.end();) {
-    const std::string folded = Fold(it->first);
-    if (folded != root && folded.rfind(root + "\\", 0) != 0) {
-      ++it;
-      continue;
-    }
-    if (folded != root) back[it->first.substr(root.size() + 1)] = it->second;
-    it = keys.erase(it);
-  }
-  loaded_.erase(hive);
+  const std::string root = Fold("HKEY_LOCAL_MACHINE\\" + std::string(name)) + "\\";
+  Keys& back = hives[file->second] = {};  // written back, as Windows does
+  std::erase_if(keys, [&](const auto& key) {
+    const bool below = (Fold(key.first) + "\\").rfind(root, 0) == 0;
+    if (below && key.first.size() > root.size()) back[key.first.substr(root.size())] = key.second;
+    return below;
+  });
+  loaded_.erase(file);
   return 0;
 }
 

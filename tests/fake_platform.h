@@ -57,8 +57,8 @@ class FakePlatform : public Platform {
   std::uint32_t exit_code = 0;                               // of every process waited for
   std::map<std::string, Bytes> files;  // folded path -> bytes; only C:\WINDOWS\ is writable
   // An installed Windows seen offline: its folders, and its hive files (also in
-  // `files`) with their keys relative to the hive's root; a hive is written
-  // back when it is unloaded, as Windows does.
+  // `files`) with their keys relative to the hive's root, written back when
+  // unloaded.
   using Keys = std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase>;
   std::set<std::string> folders;  // folded
   std::map<std::string, Keys> hives;  // folded file path -> keys

@@ -379,99 +379,72 @@ def command_line_checks_and_fixes_with_exit_codes(run):
         check_branch(p, {SAFEBOOT + "\\Minimal\\EvilSvc": evil[SAFEBOOT + "\\Minimal\\EvilSvc"]})
 
 
-WIN7_SAFEBOOT = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", "controlset001")
-
-
-def install_windows(p):
-    """A Windows 7 installed at D:\\Windows, as a recovery environment sees one: ControlSet001 (Select\\Default)
-    with a hijacked shell and two thirds of its list gone, a ControlSet002 to leave alone; the prefix reports
-    Windows 10. Returns the SYSTEM hive's bytes."""
-    config = os.path.join(p.add_drive("d"), "Windows", "System32", "config")
-    os.makedirs(config)
-    kept = {k.replace(SAFEBOOT.lower(), WIN7_SAFEBOOT): v for k, v in sorted(LISTS["win7"].items())[::3]}
-    system = wine_hive({"Select": {"Default": "dword:00000001", "Current": "dword:00000001"},
-                        **kept, WIN7_SAFEBOOT: {"AlternateShell": '"evil.exe"'},
-                        "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'}})
-    for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log"),
-                       ("SOFTWARE", wine_hive({"Microsoft\\Windows NT\\CurrentVersion": {"CurrentVersion": '"6.1"'}}))):
-        with open(os.path.join(config, name), "wb") as f:
-            f.write(data)
-    p.set_version("win10")
-    p.stop()  # Wine finds the new drive when it starts again
-    return system
-
-
-def loaded_by_us(p):
-    return [line for line in p.wine("reg", "query", "HKLM").stdout.decode().split() if "veltrik" in line.lower()]
-
-
-def offline_repair_from_the_command_line(run):
-    """The installed Windows' own list in the control set its next start uses, through its loaded hive, which is
-    unloaded again; backed up first; nothing of the running system touched, nothing started."""
-    with run.prefix(browser=False) as p:
-        system = install_windows(p)
+def recovery_environment_repairs_the_installed_windows_offline(run):
+    """A Windows 7 installed at D:\\Windows (SOFTWARE saying so; the prefix reports 10), its ControlSet001, which
+    Select\\Default names, with a hijacked shell and two thirds of its list gone, a ControlSet002 to leave alone. From
+    the command line, then from the window with MiniNT planted: its own list in that control set, read back through the
+    loaded hive, which is unloaded again; the backup first; the running system untouched; nothing started."""
+    with run.prefix() as p:
+        config = os.path.join(p.add_drive("d"), "Windows", "System32", "config")
+        os.makedirs(config)
+        shell = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", "controlset001")
+        system = wine_hive({"Select": {"Default": "dword:00000001"}, **{k.replace(SAFEBOOT.lower(), shell): v for k, v in
+                            sorted(LISTS["win7"].items())[::3]}, shell: {"AlternateShell": '"evil.exe"'},
+                            "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'}})
+        for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log"), ("SOFTWARE", wine_hive(
+                {"Microsoft\\Windows NT\\CurrentVersion": {"CurrentVersion": '"6.1"'}}))):
+            with open(os.path.join(config, name), "wb") as f:
+                f.write(data)
+        p.put(r"windows\system32\config\SYSTEM", system)  # the running system's own folder: passed over, refused
+        p.set_version("win10")
         p.install_recorder(r"windows\regedit.exe")
         p.overrides.append("regedit.exe=n")
+
+        def loaded():  # keys of the program's own left under HKLM
+            return [k for k in p.wine("reg", "query", "HKLM").stdout.decode().split() if "veltrik" in k.lower()]
+
         head = "Installed Windows: D:\\Windows (version 6.1, Windows 7 list), control set ControlSet001"
-        code, report = p.command("/check", "/offline", "D:\\Windows")
-        check_eq((code, report.split("\r\n")[:2]), (1, [head, "SafeBoot branch (Windows 7 list): not whole; 117 of "
-                                                          "177 entries missing; first missing: HKEY_LOCAL_MACHINE\\"
-                                                          "SYSTEM\\ControlSet001\\Control\\SafeBoot"]), "/check")
-        config = p.win_path("..\\drive_d\\Windows\\System32\\config")
+        check_eq(p.command("/check", "/offline", "D:\\Windows")[1].split("\r\n")[:2], [head, "SafeBoot branch (Windows 7 "
+                 "list): not whole; 117 of 177 entries missing; first missing: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001"
+                 "\\Control\\SafeBoot"], "/check")
         for args in ("/fix /offline D:\\Windows", '-OFFLINE "D:\\Windows" /Fix'):
             code, report = p.command(*args.split())
-            lines = report.split("\r\n")
-            backup = lines[0].rpartition("\\")[2]
-            check_eq((code, lines[1:6]), (3010, [
-                head, "SafeBoot branch (Windows 7 list): repaired, 177 of 177 entries in place",
-                "Values replaced (old -> new): 1",
+            lines, backup = report.split("\r\n"), max(os.listdir(config))
+            check_eq((code, lines[:6]), (3010, [
+                "Backup of the SYSTEM hive: D:\\Windows\\System32\\config\\" + backup, head,
+                "SafeBoot branch (Windows 7 list): repaired, 177 of 177 entries in place", "Values replaced (old -> new): 1",
                 "  HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot: AlternateShell = evil.exe -> cmd.exe",
                 "Restart the computer into this Windows to finish."]), args)
-            check_eq(lines[0], "Backup of the SYSTEM hive: D:\\Windows\\System32\\config\\" + backup, "backup named")
             for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log")):
                 with open(os.path.join(config, backup, name), "rb") as f:
                     check_eq(f.read(), data, "backup of " + name)
-            check_eq(loaded_by_us(p), [], "hives left loaded after " + args)
+            check_eq(loaded(), [], "hives left loaded after " + args)
             time.sleep(1.1)  # the next backup gets a folder of its own
-        with open(os.path.join(config, "SYSTEM"), "rb") as f:
-            check_eq(f.read(), system, "the hive file (Wine writes no hive back; the program adds no write of its own)")
+        with open(os.path.join(config, "SYSTEM"), "rb") as f:  # Wine writes no hive back: the program adds no write
+            check_eq(f.read(), system, "the hive file")
         empty = p.add_drive("e")
         for args, said in (("/fix /offline E:\\", "E:\\ is not a Windows folder: it has no System32\\config\\SYSTEM."),
-                           ("/check /offline C:\\windows", "C:\\windows is the Windows that is running: its registry is "
-                                                           "in use. Repair it with /fix, without /offline.")):
+                           ("/fix /offline C:\\windows", "C:\\windows is the Windows that is running: its registry is "
+                                                         "in use. Repair it with /fix, without /offline.")):
             check_eq(p.command(*args.split()), (2, said + "\r\n"), args)
-        check_eq((os.listdir(empty), p.records_of()), ([], []), "what the refused folder holds; programs started")
-        p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
-        check_eq(p.export(SAFEBOOT), {}, "the prefix's own branch")
+        check_eq((os.listdir(empty), p.records_of("regedit.exe"), os.listdir(p.win_path(r"windows\system32\config"))),
+                 ([], [], ["SYSTEM"]), "what the refused folders hold; imports started")
 
-
-def recovery_environment_window_repairs_the_installed_windows(run):
-    """MiniNT planted: FIX finds the one installed Windows (passing over a hive in the running system's folder), asks,
-    repairs it and says to restart; no restart, and the environment's own branch untouched."""
-    with run.prefix() as p:
-        install_windows(p)
-        p.put(r"windows\system32\config\SYSTEM", wine_hive({"Select": {"Default": "dword:00000001"}}))
-        p.import_reg("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MiniNT]\n")
+        p.wine("reg", "add", r"HKLM\SYSTEM\CurrentControlSet\Control\MiniNT", "/f")
+        p.stop()  # Wine finds the new drives when it starts again
         p.launch()
         p.click(FIX)
-        ask = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
-        p.screenshot("recovery-ask", ask)
-        texts = p.box_texts()
-        assert any("Repair Safe Mode of the Windows installed in D:\\Windows (version 6.1, Windows 7 list)?" in t
-                   for t in texts), texts
-        p.key("y", ask)
-        time.sleep(1)
-        done = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
-        p.screenshot("recovery-done", done)
-        texts = p.box_texts()
-        assert any("Safe Mode of the Windows in D:\\Windows is repaired." in t for t in texts), texts
-        backups = os.listdir(os.path.join(p.path, "drive_d", "Windows", "System32", "config"))
-        assert any(name.startswith("Veltrik-backup-") for name in backups), backups
-        p.key("Return", done)
-        time.sleep(1)
-        check_eq((p.caption(), loaded_by_us(p), p.export(SAFEBOOT)), (TITLE, [], {}),
-                 "caption, hives left loaded, the environment's own branch")
-        check_eq([r["name"] for r in p.records_of()], ["browser.exe"], "programs started (the page at start alone)")
+        for shot, key, said in (("recovery-ask", "y", "Repair Safe Mode of the Windows installed in D:\\Windows (version "
+                                                       "6.1, Windows 7 list)?"),
+                                ("recovery-done", "Return", "Safe Mode of the Windows in D:\\Windows is repaired.")):
+            p.screenshot(shot, p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
+            assert any(said in text for text in p.box_texts()), "%s: %r" % (said, p.box_texts())
+            p.key(key, p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
+            time.sleep(1)
+        check_eq((p.caption(), len(os.listdir(config)), loaded()), (TITLE, 6, []), "caption, backups, hives left loaded")
+        p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
+        check_eq((p.export(SAFEBOOT), [r["name"] for r in p.records_of()]), ({}, ["browser.exe"]),
+                 "the running system's own branch; programs started (the page at start alone)")
 
 
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
@@ -485,8 +458,7 @@ CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_w
          (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY),
          (windows81_without_bcdedit_restarts_into_the_boot_options, (X64,)),
          (command_line_checks_and_fixes_with_exit_codes, EVERY),
-         (offline_repair_from_the_command_line, (X64, WOW64)),
-         (recovery_environment_window_repairs_the_installed_windows, (X64,))]
+         (recovery_environment_repairs_the_installed_windows_offline, (X64, WOW64))]
 
 
 def main():

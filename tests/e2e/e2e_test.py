@@ -355,7 +355,7 @@ def command_line_checks_and_fixes_with_exit_codes(run):
             ("/norestart /fix", 3010, [state + "repaired, 236 of 236 entries in place",
                                        "Restart the computer to finish."], 0, True),
             ("-CHECK", 0, [state + "236 of 236 entries in place"] + named, 0, False),
-            ("/bogus", 2, ["Usage: veltrik.exe [/check | /fix [/norestart]]"], 0, False),
+            ("/bogus", 2, ["Usage: veltrik.exe [/check | /fix [/norestart]] [/offline <Windows folder>]"], 0, False),
             ("/fix", 0, [state + "236 of 236 entries in place; nothing to repair"] + named, 0, False),
             ("/fix", 1641, [state + "repaired, 236 of 236 entries in place",  # evil.sys went with Network
                             "Not in the Windows 10 list (left as they are): 1", named[1],

@@ -40,14 +40,14 @@ int RunOffline(Platform& platform, const Command& command) {
   const std::string& folder = command.offline_folder;
   switch (InspectFolder(platform, folder, state.strWinDir)) {
     case FolderKind::kRunningWindows:
-      platform.WriteOutput(Printable(folder) + " is the Windows that is running: its registry is in use. "
+      platform.WriteOutput(Printable(folder) +
+                           " is the Windows that is running: its registry is in use. "
                            "Repair it with /fix, without /offline.\r\n");
       return kExitUsage;
     case FolderKind::kNotWindows:
       platform.WriteOutput(Printable(folder) + " is not a Windows folder: it has no System32\\config\\SYSTEM.\r\n");
       return kExitUsage;
-    case FolderKind::kInstalledWindows:
-      break;
+    case FolderKind::kInstalledWindows: break;
   }
   const OfflineOutcome outcome = RepairOffline(platform, folder, command.action == Action::kFix);
   platform.WriteOutput(outcome.report);
@@ -101,8 +101,8 @@ int RunCommand(Platform& platform, const Command& command) {
   DerivePaths(platform, state);
   const BranchCheck after = FixSafeMode(platform, state.strWinDir, stored);
   // Before a restart can cut it short.
-  const std::string details = ChangesReport(Replaced(before, after), ChangesHeading(true)) +
-                              ForeignReport(platform, stored);
+  const std::string details =
+      ChangesReport(Replaced(before, after), ChangesHeading(true)) + ForeignReport(platform, stored);
   if (!after.complete()) {
     platform.WriteOutput(StateReport(platform, "NOT repaired", after) + details);
     return kExitNotRepaired;

@@ -89,11 +89,12 @@ void frmVeltrik::FixInstalledWindows() {
   const std::string& nl = state_.strNewLine;
   const std::vector<std::string> found = FindInstalledWindows(platform_, state_.strWinDir);
   if (found.size() != 1) {
-    std::string text = "Veltrik runs in a recovery environment: it repairs an installed Windows, not this one." + nl +
-                       nl;
+    std::string text =
+        "Veltrik runs in a recovery environment: it repairs an installed Windows, not this one." + nl + nl;
     if (found.empty()) {
-      text += "No installed Windows was found on the fixed drives. If its drive is encrypted with BitLocker, "
-              "unlock it first (manage-bde -unlock). Then repair it from the command prompt, for example:";
+      text +=
+          "No installed Windows was found on the fixed drives. If its drive is encrypted with BitLocker, "
+          "unlock it first (manage-bde -unlock). Then repair it from the command prompt, for example:";
     } else {
       text += "Several installed Windows were found:";
       for (const std::string& folder : found) text += " " + folder;
@@ -131,7 +132,8 @@ void frmVeltrik::FixInstalledWindows() {
           "Backup of its SYSTEM hive: " + outcome.backup + nl + nl +
           "Restart the computer into that Windows (close Veltrik, then choose Continue or restart), and start Safe "
           "Mode: press F8 while it starts, or on Windows 8 and later choose Troubleshoot, Advanced options, Startup "
-          "Settings, Restart, then 4." + nl,
+          "Settings, Restart, then 4." +
+          nl,
       kMessageBoxInformation, state_.strAppTitle);
 }
 

@@ -135,12 +135,10 @@ OfflineWindows IdentifyOffline(Platform& platform, const std::string& folder) {
     ValueType type = ValueType::kNone;
     std::string text;
     // Windows 10 and later keep "6.3" in CurrentVersion, for old programs.
-    const bool known =
-        hive.status() == 0 &&
-        ((ReadNumber(platform, key, "CurrentMajorVersionNumber", major) &&
-          ReadNumber(platform, key, "CurrentMinorVersionNumber", minor)) ||
-         (ReadValue(platform, key, "CurrentVersion", type, text) == 0 && type == ValueType::kString &&
-          ParseVersion(text, major, minor)));
+    const bool known = hive.status() == 0 && ((ReadNumber(platform, key, "CurrentMajorVersionNumber", major) &&
+                                               ReadNumber(platform, key, "CurrentMinorVersionNumber", minor)) ||
+                                              (ReadValue(platform, key, "CurrentVersion", type, text) == 0 &&
+                                               type == ValueType::kString && ParseVersion(text, major, minor)));
     if (known) out.version = std::to_string(major) + "." + std::to_string(minor);
   }
   if (!out.version.empty()) {
@@ -174,8 +172,8 @@ OfflineOutcome RepairOffline(Platform& platform, const std::string& folder, bool
     for (const char* name : {"SYSTEM", "SYSTEM.LOG1", "SYSTEM.LOG2"}) {
       if (name != std::string("SYSTEM") && platform.GetPathKind(config + name) != PathKind::kFile) continue;
       if (const std::int32_t status = platform.CopyWholeFile(config + name, backup + "\\" + name)) {
-        return fail("The SYSTEM hive could not be backed up (" + Printable(config + name) + "): " +
-                    platform.ErrorText(status) + ". Nothing was changed.");
+        return fail("The SYSTEM hive could not be backed up (" + Printable(config + name) +
+                    "): " + platform.ErrorText(status) + ". Nothing was changed.");
       }
     }
     out.backup = backup;
@@ -199,8 +197,8 @@ OfflineOutcome RepairOffline(Platform& platform, const std::string& folder, bool
                                                  : "lacks " + control_set + ", the control set Select\\Default names";
     fail("The SYSTEM hive of " + shown_folder + " " + what + ". Nothing was written.");
   } else {
-    out.report += "Installed Windows: " + shown_folder + " (" + windows.Describe() + "), control set " + control_set +
-                  "\r\n";
+    out.report +=
+        "Installed Windows: " + shown_folder + " (" + windows.Describe() + "), control set " + control_set + "\r\n";
     const SafeBootTemplate stored =
         MoveToControlSet(LoadTemplate(platform, windows.template_id), hive.key() + "\\" + control_set);
     const BranchCheck before = CheckBranch(platform, stored);

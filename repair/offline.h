@@ -35,10 +35,10 @@ struct OfflineWindows {
 OfflineWindows IdentifyOffline(Platform& platform, const std::string& folder);
 
 struct OfflineOutcome {
-  int exit_code = 0;       // as the command line's
-  std::string report;      // lines ended by CR LF
-  std::string backup;      // the backup folder, where one was made
-  bool repaired() const;   // whole, before or after
+  int exit_code = 0;      // as the command line's
+  std::string report;     // lines ended by CR LF
+  std::string backup;     // the backup folder, where one was made
+  bool repaired() const;  // whole, before or after
 };
 
 // Checks, or with `fix` backs up and repairs, the SafeBoot branch of the

@@ -10,8 +10,9 @@ namespace {
 constexpr std::size_t kValueShown = 255;
 
 std::string TypeName(ValueType type) {
-  static const char* const kNames[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
-                                       "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ"};
+  static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
+                                       "REG_BINARY", "REG_DWORD",   "REG_DWORD_BIG_ENDIAN",
+                                       "REG_LINK",   "REG_MULTI_SZ"};
   const auto n = static_cast<std::uint32_t>(type);
   return n < std::size(kNames) ? kNames[n] : n == 11 ? "REG_QWORD" : "type " + std::to_string(n);
 }
@@ -90,7 +91,8 @@ std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored) {
                  [&platform](const ForeignEntry& entry) {
                    std::string line = Printable(entry.name);
                    if (entry.status == kStatusNotFound) return line + " (no default value)";
-                   if (entry.status != 0) return line + " (default value unreadable: " + platform.ErrorText(entry.status) + ")";
+                   if (entry.status != 0)
+                     return line + " (default value unreadable: " + platform.ErrorText(entry.status) + ")";
                    return line + " = " + Shown(entry.type, entry.data);
                  });
 }

@@ -85,11 +85,13 @@ TEST(ParseArgumentsTest, TakesItsSwitchesInAnyOrderEachOnce) {
     EXPECT_EQ(std::tuple(command.action, command.restart, command.offline_folder),
               std::tuple(action, restart, std::string(folder)));
   }
+  // clang-format off
   for (const Args& args : {Args{"/bogus"}, {"check"}, {"/"}, {""}, {"/fix", "/fix"}, {"/FIX", "-fix"}, {"/norestart"},
                            {"--check"}, {"/check", "/norestart"}, {"/check", "/fix"}, {"/fix", "/norestart", "x"},
                            {"/fix", "/norestart", "-NoRestart"}, {"/?", "/check"}, {"/offline", "D:\\Windows"},
                            {"/fix", "/offline"}, {"/fix", "/offline", "\"\""}, {"/?", "/offline", "D:\\W"},
                            {"/check", "/offline", "D:\\W", "/offline", "E:\\W"}, {"/?"}}) {
+    // clang-format on
     FakePlatform fake;
     EXPECT_EQ(RunCommand(fake, ParseArguments(args)), args[0] == "/?" && args.size() == 1 ? kExitOk : kExitUsage);
     EXPECT_EQ(fake.output.rfind("Usage: veltrik.exe [/check | /fix [/norestart]] [/offline <Windows folder>]\r\n", 0),

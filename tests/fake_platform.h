@@ -60,7 +60,7 @@ class FakePlatform : public Platform {
   // `files`) with their keys relative to the hive's root, written back when
   // unloaded.
   using Keys = std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase>;
-  std::set<std::string> folders;  // folded
+  std::set<std::string> folders;      // folded
   std::map<std::string, Keys> hives;  // folded file path -> keys
   std::vector<std::string> fixed_drives = {"C:\\"};
   std::string timestamp = "20261207-171500";

@@ -63,9 +63,10 @@ TEST(OfflineTest, TheListIsTheInstalledWindowsOwnByItsSoftwareHiveElseItsDrive) 
     Install(fake, software);
     if (users) fake.folders.insert(Fold("D:\\Users"));
     EXPECT_EQ(RunCommand(fake, ParseArguments({"/check", "/offline", "D:\\Windows\\"})), kExitNotRepaired);
-    const std::string said = line[0] == 'v' ? line : kByProfiles + std::string(line) + " list by its profiles folder";
+    const std::string said = line[0] == 'v' ? line + std::string(" list")
+                                            : kByProfiles + std::string(line) + " list by its profiles folder";
     EXPECT_EQ(fake.output.substr(0, fake.output.find("\r\n")),
-              "Installed Windows: D:\\Windows (" + said + (line[0] == 'v' ? " list" : "") + "), control set ControlSet002");
+              "Installed Windows: D:\\Windows (" + said + "), control set ControlSet002");
     EXPECT_THAT(fake.Only("regset"), IsEmpty());
     ExpectAllUnloaded(fake);
   }
@@ -136,18 +137,20 @@ TEST_P(OfflineFailureTest, NeverClaimsARepairAndUnloadsOnEveryPath) {
 }
 
 const std::string kNothing = ". Nothing was changed.";
+constexpr ValueType kDword = ValueType::kDword;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OfflineFailureTest,
     ::testing::Values(
         FailureCase{"the running one", [](FakePlatform&) {}, "C:/windows\\ is the Windows that is running: its "
-                    "registry is in use. Repair it with /fix, without /offline.\r\n", false, kExitUsage, "C:/windows\\"},
+                    "registry is in use. Repair it with /fix, without /offline.\r\n", false, kExitUsage,
+                    "C:/windows\\"},
         FailureCase{"no SYSTEM hive", [](FakePlatform& f) { f.files.erase(Fold(kConfig + "SYSTEM")); },
                     "D:\\Windows is not a Windows folder: it has no System32\\config\\SYSTEM.", false, kExitUsage},
         FailureCase{"no Select", [](FakePlatform& f) { f.hives[Fold(kConfig + "SYSTEM")].erase("Select"); },
                     "has no Select\\Default, which names the control set it starts with. Nothing was written."},
         FailureCase{"Select names a missing set",
-                    [](FakePlatform& f) { f.hives[Fold(kConfig + "SYSTEM")]["Select"]["Default"] = {"3", ValueType::kDword}; },
+                    [](FakePlatform& f) { f.hives[Fold(kConfig + "SYSTEM")]["Select"]["Default"] = {"3", kDword}; },
                     "lacks ControlSet003, the control set Select\\Default names. Nothing was written."},
         FailureCase{"backup folder refused", [](FakePlatform& f) { f.Fail("CreateFolder"); },
                     "could not be made: system error 5" + kNothing, false},
@@ -164,13 +167,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndNeverRestarts) {
   const std::string kAsk = "ask [Veltrik v1.1.0.0] Veltrik runs in a recovery environment. Repair Safe Mode of the "
                            "Windows installed in D:\\Windows (version 6.1, Windows 7 list)?";
+  const std::string kDone = "] Safe Mode of the Windows in D:\\Windows is repaired.\r\nBackup of its SYSTEM hive: ";
+  // clang-format off
   for (auto [what, drives, yes, boxes] : {
-           std::tuple{"one, yes", 2, true, std::vector<std::string>{kAsk, "] Safe Mode of the Windows in D:\\Windows "
-                                                                    "is repaired.\r\nBackup of its SYSTEM hive: " + kBackup}},
+           std::tuple{"one, yes", 2, true, std::vector<std::string>{kAsk, kDone + kBackup}},
            {"one, no", 2, false, {kAsk}},
            {"none", 1, true, {"No installed Windows was found on the fixed drives. If its drive is encrypted with "
                               "BitLocker, unlock it first", "example:\r\nveltrik.exe /fix /offline D:\\Windows\r\n"}},
-           {"several", 3, true, {"Several installed Windows were found: D:\\Windows E:\\Windows.\r\nRepair the one"}}}) {
+           {"several", 3, true, {"Several installed Windows were found: D:\\Windows E:\\Windows.\r\nRepair"}}}) {
+    // clang-format on
     FakePlatform fake;
     fake.keys[kMiniNtKey];
     fake.PutHive("C:\\WINDOWS\\System32\\config\\SYSTEM", {});  // the environment's own, passed over
@@ -184,7 +189,7 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
     fake.log.clear();
     form.cmdStart_Click();
     std::string shown;
-    for (const std::string& line : fake.log) shown += line.rfind("ask", 0) == 0 || line.rfind("msgbox", 0) == 0 ? line : "";
+    for (const std::string& line : fake.log) shown += line.rfind("ask", 0) && line.rfind("msgbox", 0) ? "" : line;
     std::size_t at = 0;
     for (const std::string& part : boxes) EXPECT_NE(at = shown.find(part, at), std::string::npos) << what << part;
     EXPECT_EQ(fake.Only("regset").empty(), what != std::string("one, yes")) << what;

@@ -345,7 +345,9 @@ std::int32_t Win32Platform::CopyWholeFile(std::string_view from, std::string_vie
 std::string Win32Platform::LocalTimestamp() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  const auto two = [](WORD n) { return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)}; };
+  const auto two = [](WORD n) {
+    return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+  };
   return std::to_string(now.wYear) + two(now.wMonth) + two(now.wDay) + "-" + two(now.wHour) + two(now.wMinute) +
          two(now.wSecond);
 }

@@ -388,8 +388,8 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         config = os.path.join(p.add_drive("d"), "Windows", "System32", "config")
         os.makedirs(config)
         shell = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", "controlset001")
-        system = wine_hive({"Select": {"Default": "dword:00000001"}, **{k.replace(SAFEBOOT.lower(), shell): v for k, v in
-                            sorted(LISTS["win7"].items())[::3]}, shell: {"AlternateShell": '"evil.exe"'},
+        kept = {k.replace(SAFEBOOT.lower(), shell): v for k, v in sorted(LISTS["win7"].items())[::3]}
+        system = wine_hive({"Select": {"Default": "dword:00000001"}, **kept, shell: {"AlternateShell": '"evil.exe"'},
                             "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'}})
         for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log"), ("SOFTWARE", wine_hive(
                 {"Microsoft\\Windows NT\\CurrentVersion": {"CurrentVersion": '"6.1"'}}))):
@@ -403,16 +403,17 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         def loaded():  # keys of the program's own left under HKLM
             return [k for k in p.wine("reg", "query", "HKLM").stdout.decode().split() if "veltrik" in k.lower()]
 
-        head = "Installed Windows: D:\\Windows (version 6.1, Windows 7 list), control set ControlSet001"
-        check_eq(p.command("/check", "/offline", "D:\\Windows")[1].split("\r\n")[:2], [head, "SafeBoot branch (Windows 7 "
-                 "list): not whole; 117 of 177 entries missing; first missing: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001"
-                 "\\Control\\SafeBoot"], "/check")
+        head, state = ("Installed Windows: D:\\Windows (version 6.1, Windows 7 list), control set ControlSet001",
+                       "SafeBoot branch (Windows 7 list): ")
+        check_eq(p.command("/check", "/offline", "D:\\Windows")[1].split("\r\n")[:2], [head, state + "not whole; 117 "
+                 "of 177 entries missing; first missing: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot"],
+                 "/check")
         for args in ("/fix /offline D:\\Windows", '-OFFLINE "D:\\Windows" /Fix'):
             code, report = p.command(*args.split())
             lines, backup = report.split("\r\n"), max(os.listdir(config))
             check_eq((code, lines[:6]), (3010, [
                 "Backup of the SYSTEM hive: D:\\Windows\\System32\\config\\" + backup, head,
-                "SafeBoot branch (Windows 7 list): repaired, 177 of 177 entries in place", "Values replaced (old -> new): 1",
+                state + "repaired, 177 of 177 entries in place", "Values replaced (old -> new): 1",
                 "  HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot: AlternateShell = evil.exe -> cmd.exe",
                 "Restart the computer into this Windows to finish."]), args)
             for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log")):
@@ -434,14 +435,14 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         p.stop()  # Wine finds the new drives when it starts again
         p.launch()
         p.click(FIX)
-        for shot, key, said in (("recovery-ask", "y", "Repair Safe Mode of the Windows installed in D:\\Windows (version "
-                                                       "6.1, Windows 7 list)?"),
+        for shot, key, said in (("recovery-ask", "y", "Repair Safe Mode of the Windows installed in D:\\Windows "
+                                                       "(version 6.1, Windows 7 list)?"),
                                 ("recovery-done", "Return", "Safe Mode of the Windows in D:\\Windows is repaired.")):
             p.screenshot(shot, p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
             assert any(said in text for text in p.box_texts()), "%s: %r" % (said, p.box_texts())
             p.key(key, p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
             time.sleep(1)
-        check_eq((p.caption(), len(os.listdir(config)), loaded()), (TITLE, 6, []), "caption, backups, hives left loaded")
+        check_eq((p.caption(), len(os.listdir(config)), loaded()), (TITLE, 6, []), "caption, backups, loaded hives")
         p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
         check_eq((p.export(SAFEBOOT), [r["name"] for r in p.records_of()]), ({}, ["browser.exe"]),
                  "the running system's own branch; programs started (the page at start alone)")

@@ -44,6 +44,11 @@ int RunOffline(Platform& platform, const Command& command) {
                            " is the Windows that is running: its registry is in use. "
                            "Repair it with /fix, without /offline.\r\n");
       return kExitUsage;
+    case FolderKind::kNotFullPath:
+      platform.WriteOutput(Printable(folder) +
+                           " is not a full path: give the Windows folder with its drive, e.g. "
+                           "D:\\Windows.\r\n");
+      return kExitUsage;
     case FolderKind::kNotWindows:
       platform.WriteOutput(Printable(folder) + " is not a Windows folder: it has no System32\\config\\SYSTEM.\r\n");
       return kExitUsage;

@@ -1,5 +1,6 @@
 #include "repair/offline.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "repair/branch.h"
@@ -105,6 +106,10 @@ void ShowAsInstalled(const std::string& hive_key, BranchCheck& check, std::vecto
 bool InRecoveryEnvironment(Platform& platform) { return KeyExists(platform, kMiniNtKey); }
 
 FolderKind InspectFolder(Platform& platform, const std::string& folder, const std::string& running_win_dir) {
+  const std::string path = Trimmed(folder);
+  const bool drive =
+      path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path.substr(1, 2) == ":\\";
+  if (!drive && path.rfind("\\\\", 0) != 0) return FolderKind::kNotFullPath;
   if (Lowered(folder) == Lowered(running_win_dir)) return FolderKind::kRunningWindows;
   return platform.GetPathKind(ConfigFolder(folder) + "SYSTEM") == PathKind::kFile ? FolderKind::kInstalledWindows
                                                                                   : FolderKind::kNotWindows;

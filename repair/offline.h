@@ -14,11 +14,12 @@ namespace veltrik {
 inline constexpr char kMiniNtKey[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MiniNT";
 bool InRecoveryEnvironment(Platform& platform);
 
-enum class FolderKind { kInstalledWindows, kRunningWindows, kNotWindows };
+enum class FolderKind { kInstalledWindows, kRunningWindows, kNotWindows, kNotFullPath };
 
-// Whether `folder` holds an installed Windows that can be repaired offline:
-// not the running one (`running_win_dir`, whose hives are in use), and with a
-// SYSTEM hive (loading a missing one would create an empty hive).
+// Whether `folder` holds an installed Windows that can be repaired offline: a
+// full path (a relative one, or "D:Windows", depends on the current folder),
+// not the running Windows (`running_win_dir`, whose hives are in use), and
+// with a SYSTEM hive (loading a missing one would create an empty hive).
 FolderKind InspectFolder(Platform& platform, const std::string& folder, const std::string& running_win_dir);
 
 // "D:\\Windows" of each fixed drive that holds an installed Windows, without

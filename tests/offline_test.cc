@@ -142,15 +142,22 @@ constexpr ValueType kDword = ValueType::kDword;
 INSTANTIATE_TEST_SUITE_P(
     Cases, OfflineFailureTest,
     ::testing::Values(
-        FailureCase{"the running one", [](FakePlatform&) {}, "C:/windows\\ is the Windows that is running: its "
-                    "registry is in use. Repair it with /fix, without /offline.\r\n", false, kExitUsage,
-                    "C:/windows\\"},
+        FailureCase{"the running one", [](FakePlatform&) {},
+                    "C:/windows\\ is the Windows that is running: its "
+                    "registry is in use. Repair it with /fix, without /offline.\r\n",
+                    false, kExitUsage, "C:/windows\\"},
+        FailureCase{"not a full path", [](FakePlatform&) {},
+                    "D:Windows is not a full path: give the Windows folder "
+                    "with its drive, e.g. D:\\Windows.",
+                    false, kExitUsage, "D:Windows"},
         FailureCase{"no SYSTEM hive", [](FakePlatform& f) { f.files.erase(Fold(kConfig + "SYSTEM")); },
                     "D:\\Windows is not a Windows folder: it has no System32\\config\\SYSTEM.", false, kExitUsage},
         FailureCase{"no Select", [](FakePlatform& f) { f.hives[Fold(kConfig + "SYSTEM")].erase("Select"); },
                     "has no Select\\Default, which names the control set it starts with. Nothing was written."},
         FailureCase{"Select names a missing set",
-                    [](FakePlatform& f) { f.hives[Fold(kConfig + "SYSTEM")]["Select"]["Default"] = {"3", kDword}; },
+                    [](FakePlatform& f) {
+                      f.hives[Fold(kConfig + "SYSTEM")]["Select"]["Default"] = {"3", kDword};
+                    },
                     "lacks ControlSet003, the control set Select\\Default names. Nothing was written."},
         FailureCase{"backup folder refused", [](FakePlatform& f) { f.Fail("CreateFolder"); },
                     "could not be made: system error 5" + kNothing, false},

@@ -1,6 +1,5 @@
 #include "repair/offline.h"
 
-#include <cctype>
 #include <cstdlib>
 
 #include "repair/branch.h"
@@ -107,8 +106,8 @@ bool InRecoveryEnvironment(Platform& platform) { return KeyExists(platform, kMin
 
 FolderKind InspectFolder(Platform& platform, const std::string& folder, const std::string& running_win_dir) {
   const std::string path = Trimmed(folder);
-  const bool drive =
-      path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path.substr(1, 2) == ":\\";
+  const char letter = static_cast<char>(path.size() < 3 ? 0 : path[0] | 0x20);
+  const bool drive = letter >= 'a' && letter <= 'z' && path.substr(1, 2) == ":\\";
   if (!drive && path.rfind("\\\\", 0) != 0) return FolderKind::kNotFullPath;
   if (Lowered(folder) == Lowered(running_win_dir)) return FolderKind::kRunningWindows;
   return platform.GetPathKind(ConfigFolder(folder) + "SYSTEM") == PathKind::kFile ? FolderKind::kInstalledWindows

@@ -49,22 +49,30 @@ void frmVeltrik::SetButtonsEnabled(bool enabled) {
   }
 }
 
+void frmVeltrik::StartBusy() {
+  fixing_ = true;
+  SetButtonsEnabled(false);
+  platform_.SetCaption("Fixing...");
+  platform_.DoEvents();  // let the caption show before the work starts
+}
+
+void frmVeltrik::EndBusy() {
+  platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons
+  SetButtonsEnabled(true);
+  fixing_ = false;
+}
+
 void frmVeltrik::cmdStart_Click() {
   if (fixing_) return;
   // A recovery environment's registry is gone at the next start, and a
   // restart there repairs nothing.
   if (InRecoveryEnvironment(platform_)) return FixInstalledWindows();
-  fixing_ = true;
-  SetButtonsEnabled(false);
-  platform_.SetCaption("Fixing...");
-  platform_.DoEvents();  // let the caption show before the work starts
+  StartBusy();
   const BranchCheck check =
       FixSafeMode(platform_, state_.strWinDir, LoadTemplate(platform_, ChooseTemplate(platform_)));
   // Never on an incomplete branch: the boot menu would lead to a broken Safe Mode.
   const bool boot_menu = !check.complete() || PrepareBootMenu(platform_);
-  platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons
-  SetButtonsEnabled(true);
-  fixing_ = false;
+  EndBusy();
   if (!check.complete()) {
     // A restart now would cost the user's session and leave Safe Mode broken.
     platform_.SetCaption(state_.strAppTitle);
@@ -113,13 +121,9 @@ void frmVeltrik::FixInstalledWindows() {
                           state_.strAppTitle)) {
     return;
   }
-  fixing_ = true;
-  SetButtonsEnabled(false);
-  platform_.SetCaption("Fixing...");
-  platform_.DoEvents();
+  StartBusy();
   const OfflineOutcome outcome = RepairOffline(platform_, folder, true, &windows);
-  SetButtonsEnabled(true);
-  fixing_ = false;
+  EndBusy();
   platform_.SetCaption(state_.strAppTitle);
   if (!outcome.repaired()) {
     platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report,

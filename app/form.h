@@ -29,6 +29,10 @@ class frmVeltrik {
 
  private:
   void SetButtonsEnabled(bool enabled);
+  // The busy state of a repair: buttons disabled, "Fixing..." shown; ended
+  // once clicks that arrived meanwhile have met the disabled buttons.
+  void StartBusy();
+  void EndBusy();
   // In a recovery environment: the installed Windows, never the environment's own registry.
   void FixInstalledWindows();
 

@@ -206,27 +206,22 @@ class Prefix:
         border = (w - client[0]) // 2
         return border, h - client[1] - border
 
-    def probe(self, *size):
+    def probe(self, *size, box=False):
         """Resizes the program's window to `size`, or, without it, returns the lines probe.exe writes: the client
-        area's size, as Windows reports it, then the controls."""
-        self.wine(os.path.join(self.build, "probe.exe"), *(size or [r"C:\probe.txt"]))
+        area's size, as Windows reports it, then the controls; of its message box where `box` is true."""
+        self.wine(os.path.join(self.build, "probe.exe"), *(size or ["--box"] * box + [r"C:\probe.txt"]))
         if not size:
             with open(self.win_path("probe.txt"), encoding="utf-8") as f:
                 return f.read().splitlines()
 
-    def box_texts(self):
-        """What a screen reader reads of the program's message box: its texts and buttons."""
-        self.wine(os.path.join(self.build, "probe.exe"), "--box", r"C:\probe.txt")
-        with open(self.win_path("probe.txt"), encoding="utf-8") as f:
-            return [line.split("|")[1] for line in f.read().splitlines()[1:]]
-
     def client_size(self):
         return tuple(map(int, self.probe()[0].split()))
 
-    def controls(self):
-        """The window's controls in the order Tab and a screen reader follow: (class, name, keyboard stop, focused)."""
+    def controls(self, box=False):
+        """The window's (or its message box's) controls in the order Tab and a screen reader follow: (class, name,
+        keyboard stop, focused)."""
         return [(c, name, stop == "1", focused == "1") for c, name, stop, focused in
-                (line.split("|") for line in self.probe()[1:])]
+                (line.split("|") for line in self.probe(box=box)[1:])]
 
     def click(self, point, client=CLIENT):
         ox, oy = self.client_origin(client)

@@ -34,31 +34,6 @@ Command Bad() {
   return command;
 }
 
-int RunOffline(Platform& platform, const Command& command) {
-  WindowState state;
-  DerivePaths(platform, state);
-  const std::string& folder = command.offline_folder;
-  switch (InspectFolder(platform, folder, state.strWinDir)) {
-    case FolderKind::kRunningWindows:
-      platform.WriteOutput(Printable(folder) +
-                           " is the Windows that is running: its registry is in use. "
-                           "Repair it with /fix, without /offline.\r\n");
-      return kExitUsage;
-    case FolderKind::kNotFullPath:
-      platform.WriteOutput(Printable(folder) +
-                           " is not a full path: give the Windows folder with its drive, e.g. "
-                           "D:\\Windows.\r\n");
-      return kExitUsage;
-    case FolderKind::kNotWindows:
-      platform.WriteOutput(Printable(folder) + " is not a Windows folder: it has no System32\\config\\SYSTEM.\r\n");
-      return kExitUsage;
-    case FolderKind::kInstalledWindows: break;
-  }
-  const OfflineOutcome outcome = RepairOffline(platform, folder, command.action == Action::kFix);
-  platform.WriteOutput(outcome.report);
-  return outcome.exit_code;
-}
-
 }  // namespace
 
 Command ParseArguments(const std::vector<std::string>& args) {
@@ -92,31 +67,43 @@ int RunCommand(Platform& platform, const Command& command) {
     platform.WriteOutput(kUsage);
     return command.action == Action::kUsage ? kExitOk : kExitUsage;
   }
-  if (!command.offline_folder.empty()) return RunOffline(platform, command);
-  const SafeBootTemplate stored = LoadTemplate(platform, ChooseTemplate(platform));
-  const BranchCheck before = CheckBranch(platform, stored);
-  const bool fix = command.action == Action::kFix;
-  if (!fix || before.complete()) {
-    const std::string state = before.complete() ? Entries(before) + (fix ? "; nothing to repair" : "") : "not whole";
-    platform.WriteOutput(StateReport(platform, state, before) + ChangesReport(before.different, ChangesHeading(fix)) +
-                         ForeignReport(platform, stored));
-    return before.complete() ? kExitOk : kExitNotRepaired;
-  }
   WindowState state;
   DerivePaths(platform, state);
+  const bool fix = command.action == Action::kFix;
+  if (!command.offline_folder.empty()) {
+    const OfflineOutcome outcome = RepairOffline(platform, command.offline_folder, state.strWinDir, fix);
+    platform.WriteOutput(outcome.report);
+    return outcome.exit_code;
+  }
+  const Environment environment = DetectEnvironment(platform, state.strWinDir);
+  if (environment == Environment::kRecovery) {
+    platform.WriteOutput(RecoveryRefusal(platform, state.strWinDir));
+    return kExitUsage;
+  }
+  const std::string finding = EnvironmentFinding(environment, "\r\n");
+  const SafeBootTemplate stored = LoadTemplate(platform, ChooseTemplate(platform));
+  const BranchCheck before = CheckBranch(platform, stored);
+  if (!fix || before.complete()) {
+    const Verdict verdict = Judge(before, fix);
+    platform.WriteOutput(StateReport(platform, verdict.state, before) +
+                         ChangesReport(before.different, ChangesHeading(fix)) + ForeignReport(platform, stored) +
+                         finding);
+    return verdict.exit_code;
+  }
   const BranchCheck after = FixSafeMode(platform, state.strWinDir, stored);
+  const Verdict verdict = Judge(before, fix, &after);
   // Before a restart can cut it short.
   const std::string details =
-      ChangesReport(Replaced(before, after), ChangesHeading(true)) + ForeignReport(platform, stored);
+      ChangesReport(Replaced(before, after), ChangesHeading(true)) + ForeignReport(platform, stored) + finding;
   if (!after.complete()) {
-    platform.WriteOutput(StateReport(platform, "NOT repaired", after) + details);
-    return kExitNotRepaired;
+    platform.WriteOutput(StateReport(platform, verdict.state, after) + details);
+    return verdict.exit_code;
   }
   // Nobody may be at the screen: a plain restart, with no boot menu to hold the machine.
   const bool restarting = command.restart && Restart(platform, kRestartCommand);
-  platform.WriteOutput(StateReport(platform, "repaired, " + Entries(after), after) + details +
+  platform.WriteOutput(StateReport(platform, verdict.state, after) + details +
                        (restarting ? "Restarting the computer now.\r\n" : "Restart the computer to finish.\r\n"));
-  return restarting ? kExitRestartStarted : kExitRestartRequired;
+  return restarting ? kExitRestartStarted : verdict.exit_code;
 }
 
 }  // namespace veltrik

@@ -66,7 +66,9 @@ void frmVeltrik::cmdStart_Click() {
   if (fixing_) return;
   // A recovery environment's registry is gone at the next start, and a
   // restart there repairs nothing.
-  if (InRecoveryEnvironment(platform_)) return FixInstalledWindows();
+  const Environment environment = DetectEnvironment(platform_, state_.strWinDir);
+  if (environment == Environment::kRecovery) return FixInstalledWindows();
+  const std::string finding = EnvironmentFinding(environment, state_.strNewLine);
   StartBusy();
   const BranchCheck check =
       FixSafeMode(platform_, state_.strWinDir, LoadTemplate(platform_, ChooseTemplate(platform_)));
@@ -77,7 +79,7 @@ void frmVeltrik::cmdStart_Click() {
     // A restart now would cost the user's session and leave Safe Mode broken.
     platform_.SetCaption(state_.strAppTitle);
     const std::string reason = check.status ? platform_.ErrorText(check.status) : std::string();
-    platform_.ShowMessageBox(RepairFailureMessage(check, reason, state_.strNewLine), kMessageBoxWarning,
+    platform_.ShowMessageBox(RepairFailureMessage(check, reason, state_.strNewLine) + finding, kMessageBoxWarning,
                              state_.strAppTitle);
     return;
   }
@@ -88,7 +90,8 @@ void frmVeltrik::cmdStart_Click() {
   if (!Restart(platform_, boot_menu ? kRestartCommand : kRestartToBootOptionsCommand)) {
     platform_.SetCaption(state_.strAppTitle);
     platform_.ShowMessageBox("Safe Mode is repaired, but Windows could not be restarted." + state_.strNewLine +
-                                 "Please save your work and restart the computer yourself." + state_.strNewLine,
+                                 "Please save your work and restart the computer yourself." + state_.strNewLine +
+                                 finding,
                              kMessageBoxWarning, state_.strAppTitle);
   }
 }
@@ -114,6 +117,12 @@ void frmVeltrik::FixInstalledWindows() {
   }
   const std::string& folder = found.front();
   const OfflineWindows windows = IdentifyOffline(platform_, folder);
+  if (!windows.error.empty()) {
+    platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + windows.error +
+                                 nl,
+                             kMessageBoxWarning, state_.strAppTitle);
+    return;
+  }
   if (!platform_.AskYesNo("Veltrik runs in a recovery environment. Repair Safe Mode of the Windows installed in " +
                               folder + " (" + windows.Describe() + ")?" + nl + nl +
                               "Its SYSTEM registry hive is backed up first, in a folder beside it. The computer is "
@@ -122,7 +131,9 @@ void frmVeltrik::FixInstalledWindows() {
     return;
   }
   StartBusy();
-  const OfflineOutcome outcome = RepairOffline(platform_, folder, true, &windows);
+  // A hive of 100 MB takes a while to copy: the window keeps painting meanwhile.
+  OfflineOutcome outcome;
+  platform_.RunAside([&] { outcome = RepairOffline(platform_, folder, state_.strWinDir, true, &windows); });
   EndBusy();
   platform_.SetCaption(state_.strAppTitle);
   if (!outcome.repaired()) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,14 @@ enum class Control { kStart, kAbout, kExit };
 
 // What a path names.
 enum class PathKind { kNone, kFile, kFolder };
+
+// A file or folder as the file system knows it, the same for every path that
+// reaches it: another drive letter, a link, a short name.
+struct FileIdentity {
+  std::uint32_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
 
 // Identifies a process started by LaunchCommand, for WaitForProcess.
 using ProcessId = std::uint32_t;
@@ -128,6 +137,10 @@ class Platform {
 
   // Handles all waiting window messages, then returns.
   virtual void DoEvents() = 0;
+  // Runs `work` on a thread of its own, handling window messages until it
+  // ends, so that the window keeps painting through a long repair. `work`
+  // calls no window operation.
+  virtual void RunAside(const std::function<void()>& work) = 0;
 
   // Ends the program at once; no further handler runs.
   virtual void EndProgram() = 0;
@@ -158,19 +171,26 @@ class Platform {
   // An installed Windows seen from a recovery environment: its files, and
   // its registry hives loaded beside the running system's.
   virtual PathKind GetPathKind(std::string_view path) = 0;
+  // False where the path cannot be opened.
+  virtual bool GetFileIdentity(std::string_view path, FileIdentity& identity) = 0;
   // Makes a new folder; a status, as for the registry, when it cannot
   // (one of that name already there included).
   virtual std::int32_t CreateFolder(std::string_view path) = 0;
   // Copies a file, never over one that exists.
   virtual std::int32_t CopyWholeFile(std::string_view from, std::string_view to) = 0;
+  // Removes an empty folder.
+  virtual bool RemoveFolder(std::string_view path) = 0;
   // The local date and time as YYYYMMDD-HHMMSS.
   virtual std::string LocalTimestamp() = 0;
   // The roots of the fixed drives, e.g. "C:\", found without asking for a
   // medium that is not there.
   virtual std::vector<std::string> FixedDrives() = 0;
-  // Loads a hive file as HKEY_LOCAL_MACHINE\<name>, the privileges this
-  // needs enabled first; the system creates an empty hive for a file that
-  // does not exist. Unloading fails while a key of it is open.
+  // Enables the privileges that loading a hive needs (an administrator holds
+  // them, disabled); a status where they are not held.
+  virtual std::int32_t EnableHivePrivileges() = 0;
+  // Loads a hive file as HKEY_LOCAL_MACHINE\<name>; the system creates an
+  // empty hive for a file that does not exist. Unloading fails while a key
+  // of it is open.
   virtual std::int32_t LoadHive(std::string_view name, std::string_view file) = 0;
   virtual std::int32_t UnloadHive(std::string_view name) = 0;
   // A Yes/No box; true for Yes.

@@ -27,10 +27,12 @@ int ChooseTemplate(Platform& platform) {
   std::uint32_t major = 0, minor = 0;
   if (platform.GetWindowsVersion(major, minor) && major >= 5) return TemplateForVersion(major, minor);
   std::string profiles;
-  if (!platform.GetProfilesDirectory(profiles)) return kTemplateXp;
-  std::string probe = profiles + "\\";
-  if (probe.size() < 9) return kTemplateXp;
-  return AsciiLower(probe.substr(2, 7)) == "\\users\\" ? kTemplateVista : kTemplateXp;
+  return TemplateByProfilesFolder(platform.GetProfilesDirectory(profiles) ? profiles : "");
+}
+
+int TemplateByProfilesFolder(const std::string& profiles) {
+  const std::string probe = profiles + "\\";
+  return probe.size() >= 9 && AsciiLower(probe.substr(2, 7)) == "\\users\\" ? kTemplateVista : kTemplateXp;
 }
 
 std::string ImportCommand(const std::string& win_dir, int template_id) {

@@ -21,6 +21,9 @@ inline constexpr std::uint32_t kBootMenuTimeoutMs = 30'000;
 // read, Vista's where user profiles live in a top-level "Users" folder, XP's
 // otherwise.
 int ChooseTemplate(Platform& platform);
+// Vista's list where `profiles` (the folder of the users' profiles, "" where
+// unknown) is a top-level "Users" folder of its drive, XP's otherwise.
+int TemplateByProfilesFolder(const std::string& profiles);
 int TemplateForVersion(std::uint32_t major, std::uint32_t minor);
 
 // "regedit -s " and the .reg path, quoted only when it contains a space.

@@ -9,14 +9,6 @@ namespace {
 // Names are at most 255 characters; a value may be far longer.
 constexpr std::size_t kValueShown = 255;
 
-std::string TypeName(ValueType type) {
-  static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
-                                       "REG_BINARY", "REG_DWORD",   "REG_DWORD_BIG_ENDIAN",
-                                       "REG_LINK",   "REG_MULTI_SZ"};
-  const auto n = static_cast<std::uint32_t>(type);
-  return n < std::size(kNames) ? kNames[n] : n == 11 ? "REG_QWORD" : "type " + std::to_string(n);
-}
-
 // A value's data as the report shows it.
 std::string Shown(ValueType type, const std::string& data) {
   if (type != ValueType::kString) return "(not a string: " + TypeName(type) + (data.empty() ? "" : " " + data) + ")";
@@ -62,6 +54,21 @@ std::string Printable(std::string_view text, std::size_t limit) {
     i += length ? length : 1;
   }
   return out;
+}
+
+std::string TypeName(ValueType type) {
+  static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
+                                       "REG_BINARY", "REG_DWORD",   "REG_DWORD_BIG_ENDIAN",
+                                       "REG_LINK",   "REG_MULTI_SZ"};
+  const auto n = static_cast<std::uint32_t>(type);
+  return n < std::size(kNames) ? kNames[n] : n == 11 ? "REG_QWORD" : "type " + std::to_string(n);
+}
+
+Verdict Judge(const BranchCheck& before, bool fix, const BranchCheck* after) {
+  if (before.complete()) return {Entries(before) + (fix ? "; nothing to repair" : ""), kExitOk};
+  if (!fix || !after) return {"not whole", kExitNotRepaired};
+  if (!after->complete()) return {"NOT repaired", kExitNotRepaired};
+  return {"repaired, " + Entries(*after), kExitRestartRequired};
 }
 
 std::string Entries(const BranchCheck& check) {

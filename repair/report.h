@@ -30,6 +30,17 @@ inline constexpr std::size_t kReportListed = 100;
 // Past `limit` bytes it is cut, with its length.
 std::string Printable(std::string_view text, std::size_t limit = std::string_view::npos);
 
+// "REG_SZ", "REG_DWORD", ..., "type 42".
+std::string TypeName(ValueType type);
+
+// What a check, or a repair, comes to: the state the report gives and the
+// exit code. `after` is the repair's final check, where one ran.
+struct Verdict {
+  std::string state;
+  int exit_code = kExitOk;
+};
+Verdict Judge(const BranchCheck& before, bool fix, const BranchCheck* after = nullptr);
+
 // "N of M entries in place".
 std::string Entries(const BranchCheck& check);
 

@@ -51,8 +51,14 @@ class FakeShell : public ShellObject {
 }  // namespace
 
 bool FakePlatform::Fails(const std::string& op, std::string_view argument) const {
+  const std::string folded = Fold(argument);
   return std::any_of(failures_.begin(), failures_.end(), [&](const auto& f) {
-    return f.first == op && Fold(argument).find(Fold(f.second)) != std::string::npos;
+    const std::string part = Fold(f.second);
+    if (!part.empty() && part.back() == '$') {
+      return f.first == op && folded.size() >= part.size() - 1 &&
+             folded.compare(folded.size() - part.size() + 1, part.size() - 1, part, 0, part.size() - 1) == 0;
+    }
+    return f.first == op && folded.find(part) != std::string::npos;
   });
 }
 
@@ -181,6 +187,25 @@ PathKind FakePlatform::GetPathKind(std::string_view path) {
   return std::any_of(files.begin(), files.end(), under) ? PathKind::kFolder : PathKind::kNone;
 }
 
+bool FakePlatform::GetFileIdentity(std::string_view path, FileIdentity& identity) {
+  std::string key = Fold(path);
+  while (key.size() > 3 && key.back() == '\\') key.pop_back();
+  if (same_as.count(key)) key = same_as[key];
+  if (Fails("GetFileIdentity", path) || GetPathKind(key) == PathKind::kNone) return false;
+  identity = {1, std::hash<std::string>()(key)};
+  return true;
+}
+
+bool FakePlatform::RemoveFolder(std::string_view path) {
+  const std::string key = Fold(path), below = key + "\\";
+  const auto under = [&](const auto& entry) { return entry.first.rfind(below, 0) == 0; };
+  if (Fails("RemoveFolder", path) || std::any_of(files.begin(), files.end(), under) || !folders.erase(key)) {
+    return false;
+  }
+  log.push_back("rmdir " + std::string(path));
+  return true;
+}
+
 std::int32_t FakePlatform::CreateFolder(std::string_view path) {
   if (Fails("CreateFolder", path)) return 5;
   if (GetPathKind(path) != PathKind::kNone) return 183;
@@ -192,6 +217,8 @@ std::int32_t FakePlatform::CreateFolder(std::string_view path) {
 std::int32_t FakePlatform::CopyWholeFile(std::string_view from, std::string_view to) {
   if (Fails("CopyWholeFile", from)) return 5;
   if (GetPathKind(from) != PathKind::kFile) return kStatusNotFound;
+  const auto locked = [&](const auto& hive) { return hive.second == Fold(from); };
+  if (std::any_of(loaded_.begin(), loaded_.end(), locked)) return 32;  // ERROR_SHARING_VIOLATION
   if (GetPathKind(to) != PathKind::kNone) return 80;  // ERROR_FILE_EXISTS
   files[Fold(to)] = files[Fold(from)];
   log.push_back("copy " + std::string(from) + " " + std::string(to));

@@ -63,13 +63,15 @@ class FakePlatform : public Platform {
   std::set<std::string> folders;      // folded
   std::map<std::string, Keys> hives;  // folded file path -> keys
   std::vector<std::string> fixed_drives = {"C:\\"};
+  // Other paths of one folder (a second drive letter, a link): folded path -> folded path.
+  std::map<std::string, std::string> same_as;
   std::string timestamp = "20261207-171500";
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
   void PutHive(const std::string& path, Keys hive_keys);
 
   // Fails operation `op`; with `argument`, only calls whose first argument
-  // contains it (case-insensitive).
+  // contains it (case-insensitive), or ends with it where it ends in "$".
   void Fail(const std::string& op, const std::string& argument = "") { failures_.emplace(op, argument); }
   bool Fails(const std::string& op, std::string_view argument) const;
 
@@ -105,6 +107,11 @@ class FakePlatform : public Platform {
     log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
   }
   void DoEvents() override { Events("doevents"); }
+  void RunAside(const std::function<void()>& work) override {
+    log.push_back("aside");
+    work();
+    Events("aside-end");
+  }
   void EndProgram() override { log.push_back("end"); }
   std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
@@ -112,6 +119,9 @@ class FakePlatform : public Platform {
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
   bool RestartSystem() override;
   PathKind GetPathKind(std::string_view path) override;
+  bool GetFileIdentity(std::string_view path, FileIdentity& identity) override;
+  bool RemoveFolder(std::string_view path) override;
+  std::int32_t EnableHivePrivileges() override { return Fails("EnableHivePrivileges", "") ? 1300 : 0; }
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
   std::string LocalTimestamp() override { return timestamp; }

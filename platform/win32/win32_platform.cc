@@ -314,19 +314,56 @@ std::string Win32Platform::ErrorText(std::int32_t status) {
 namespace {
 
 // An administrator holds these privileges, disabled; the calls that need
-// one look for it enabled in the caller's own token.
-void EnablePrivilege(const wchar_t* name) {
+// one look for it enabled in the caller's own token. A status where the
+// token does not hold it.
+DWORD EnablePrivilege(const wchar_t* name) {
   ScopedHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) return;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) {
+    return ::GetLastError();
+  }
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  if (::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
-    ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+  ::SetLastError(ERROR_SUCCESS);  // not every system sets it on success
+  if (!::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) ||
+      !::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr)) {
+    return ::GetLastError();
   }
+  return ::GetLastError();  // ERROR_NOT_ALL_ASSIGNED where the token lacks it
+}
+
+DWORD WINAPI RunWork(void* work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return 0;
 }
 
 }  // namespace
+
+void Win32Platform::RunAside(const std::function<void()>& work) {
+  ScopedHandle thread(::CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
+  if (!thread) return work();
+  const HANDLE handle = thread.get();
+  while (::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) DoEvents();
+}
+
+bool Win32Platform::GetFileIdentity(std::string_view path, FileIdentity& identity) {
+  // A folder opens only with backup semantics; reading its attributes needs no other right.
+  ScopedFile file(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file || !::GetFileInformationByHandle(file.get(), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return true;
+}
+
+bool Win32Platform::RemoveFolder(std::string_view path) { return ::RemoveDirectoryW(Wide(path).c_str()) != 0; }
+
+std::int32_t Win32Platform::EnableHivePrivileges() {
+  DWORD status = EnablePrivilege(SE_BACKUP_NAME);
+  if (status == 0) status = EnablePrivilege(SE_RESTORE_NAME);
+  return static_cast<std::int32_t>(status);
+}
 
 PathKind Win32Platform::GetPathKind(std::string_view path) {
   const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
@@ -366,8 +403,6 @@ std::vector<std::string> Win32Platform::FixedDrives() {
 }
 
 std::int32_t Win32Platform::LoadHive(std::string_view name, std::string_view file) {
-  EnablePrivilege(SE_BACKUP_NAME);
-  EnablePrivilege(SE_RESTORE_NAME);
   return ::RegLoadKeyW(HKEY_LOCAL_MACHINE, Wide(name).c_str(), Wide(file).c_str());
 }
 

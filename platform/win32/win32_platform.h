@@ -45,7 +45,11 @@ class Win32Platform : public Platform {
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override;
   bool RestartSystem() override;
+  void RunAside(const std::function<void()>& work) override;
   PathKind GetPathKind(std::string_view path) override;
+  bool GetFileIdentity(std::string_view path, FileIdentity& identity) override;
+  bool RemoveFolder(std::string_view path) override;
+  std::int32_t EnableHivePrivileges() override;
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
   std::string LocalTimestamp() override;

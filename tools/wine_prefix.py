@@ -162,11 +162,13 @@ class Prefix:
             raw = f.read()
         return parse_reg(raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("latin-1"))
 
-    def add_drive(self, letter):
-        """A second drive, as a link under dosdevices (Wine reports it fixed); its folder on Linux."""
-        folder = os.path.join(self.path, "drive_" + letter)
+    def add_drive(self, letter, same_as=None):
+        """A second drive, as a link under dosdevices (Wine reports it fixed), or a second letter for drive
+        `same_as`; its folder on Linux."""
+        folder = os.path.join(self.path, "drive_" + (same_as or letter))
         os.makedirs(folder, exist_ok=True)
-        os.symlink("../drive_" + letter, os.path.join(self.path, "dosdevices", letter + ":"))
+        os.symlink(os.path.relpath(folder, os.path.join(self.path, "dosdevices")),
+                   os.path.join(self.path, "dosdevices", letter + ":"))
         return folder
 
     # --- the program -----------------------------------------------------------

@@ -379,22 +379,35 @@ def command_line_checks_and_fixes_with_exit_codes(run):
         check_branch(p, {SAFEBOOT + "\\Minimal\\EvilSvc": evil[SAFEBOOT + "\\Minimal\\EvilSvc"]})
 
 
+def install_windows(drive, version, control_set, logs=("SYSTEM.LOG1",)):
+    """An installed Windows in `drive`'s folder: its list in `control_set` with two thirds gone and a hijacked shell,
+    Select\\Default naming it, a ControlSet002 to leave alone; SOFTWARE with its version. Returns the config folder
+    and the SYSTEM hive's bytes."""
+    config = os.path.join(drive, "Windows", "System32", "config")
+    os.makedirs(config)
+    shell = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", control_set)
+    kept = {k.replace(SAFEBOOT.lower(), shell): v for k, v in sorted(LISTS[version].items())[::3]}
+    system = wine_hive({"Select": {"Default": "dword:%08d" % int(control_set[-3:])}, **kept,
+                        shell: {"AlternateShell": '"evil.exe"'}, "ControlSet002\\Control\\SafeBoot":
+                        {"AlternateShell": '"old.exe"'}})
+    software = wine_hive({"Microsoft\\Windows NT\\CurrentVersion": {"CurrentVersion": '"%s"' % {
+        "win7": "6.1", "winxp": "5.1"}[version]}})
+    for name, data in (("SYSTEM", system), ("SOFTWARE", software)) + tuple((log, b"log") for log in logs):
+        with open(os.path.join(config, name), "wb") as f:
+            f.write(data)
+    return config, system
+
+
 def recovery_environment_repairs_the_installed_windows_offline(run):
     """A Windows 7 installed at D:\\Windows (SOFTWARE saying so; the prefix reports 10), its ControlSet001, which
     Select\\Default names, with a hijacked shell and two thirds of its list gone, a ControlSet002 to leave alone. From
-    the command line, then from the window with MiniNT planted: its own list in that control set, read back through the
-    loaded hive, which is unloaded again; the backup first; the running system untouched; nothing started."""
+    the command line, an XP beside it, the running Windows under other names, and a SOFTWARE that does not load; then
+    in a recovery environment (MiniNT and Setup): the command line refuses its own registry, and the window repairs
+    the installed one, its own list in that control set, read back through the loaded hive, which is unloaded again;
+    the backup first; the running system untouched; nothing started. Last MiniNT alone, as malware plants it: the
+    running Windows is repaired, restarted, and the key named."""
     with run.prefix() as p:
-        config = os.path.join(p.add_drive("d"), "Windows", "System32", "config")
-        os.makedirs(config)
-        shell = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", "controlset001")
-        kept = {k.replace(SAFEBOOT.lower(), shell): v for k, v in sorted(LISTS["win7"].items())[::3]}
-        system = wine_hive({"Select": {"Default": "dword:00000001"}, **kept, shell: {"AlternateShell": '"evil.exe"'},
-                            "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'}})
-        for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log"), ("SOFTWARE", wine_hive(
-                {"Microsoft\\Windows NT\\CurrentVersion": {"CurrentVersion": '"6.1"'}}))):
-            with open(os.path.join(config, name), "wb") as f:
-                f.write(data)
+        config, system = install_windows(p.add_drive("d"), "win7", "controlset001")
         p.put(r"windows\system32\config\SYSTEM", system)  # the running system's own folder: passed over, refused
         p.set_version("win10")
         p.install_recorder(r"windows\regedit.exe")
@@ -408,9 +421,9 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         check_eq(p.command("/check", "/offline", "D:\\Windows")[1].split("\r\n")[:2], [head, state + "not whole; 117 "
                  "of 177 entries missing; first missing: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot"],
                  "/check")
-        for args in ("/fix /offline D:\\Windows", '-OFFLINE "D:\\Windows" /Fix'):
+        for args in ("/fix /offline D:\\Windows", '-OFFLINE "D:\\Windows" /Fix'):  # within a second: two backups
             code, report = p.command(*args.split())
-            lines, backup = report.split("\r\n"), max(os.listdir(config))
+            lines, backup = report.split("\r\n"), max(os.listdir(config), key=lambda n: (len(n), n))
             check_eq((code, lines[:6]), (3010, [
                 "Backup of the SYSTEM hive: D:\\Windows\\System32\\config\\" + backup, head,
                 state + "repaired, 177 of 177 entries in place", "Values replaced (old -> new): 1",
@@ -420,19 +433,44 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
                 with open(os.path.join(config, backup, name), "rb") as f:
                     check_eq(f.read(), data, "backup of " + name)
             check_eq(loaded(), [], "hives left loaded after " + args)
-            time.sleep(1.1)  # the next backup gets a folder of its own
         with open(os.path.join(config, "SYSTEM"), "rb") as f:  # Wine writes no hive back: the program adds no write
             check_eq(f.read(), system, "the hive file")
         empty = p.add_drive("e")
-        for args, said in (("/fix /offline E:\\", "E:\\ is not a Windows folder: it has no System32\\config\\SYSTEM."),
-                           ("/fix /offline C:\\windows", "C:\\windows is the Windows that is running: its registry is "
-                                                         "in use. Repair it with /fix, without /offline.")):
+        p.add_drive("f", same_as="c")
+        p.stop()  # Wine finds the new drives when it starts again
+        running = "is the Windows that is running: its registry is in use. Repair it with /fix, without /offline."
+        for args, said in [("/fix /offline E:\\", "E:\\ is not a Windows folder: it has no System32\\config\\SYSTEM.")] + [
+                ("/fix /offline " + folder, folder + " " + running)
+                for folder in ("C:\\windows", "\\\\?\\C:\\windows", "C:\\windows.", "F:\\windows")]:
             check_eq(p.command(*args.split()), (2, said + "\r\n"), args)
         check_eq((os.listdir(empty), p.records_of("regedit.exe"), os.listdir(p.win_path(r"windows\system32\config"))),
                  ([], [], ["SYSTEM"]), "what the refused folders hold; imports started")
 
+        xp, _ = install_windows(empty, "winxp", "controlset003", logs=("SYSTEM.LOG",))
+        code, report = p.command("/fix", "/offline", "E:\\Windows")
+        entries = sum(len(values) or 1 for values in LISTS["winxp"].values())
+        check_eq((code, report.split("\r\n")[1:3]), (3010, [
+            "Installed Windows: E:\\Windows (version 5.1, Windows XP list), control set ControlSet003",
+            "SafeBoot branch (Windows XP list): repaired, %d of %d entries in place" % (entries, entries)]), "XP")
+        check_eq(sorted(os.listdir(os.path.join(xp, max(os.listdir(xp))))), ["SYSTEM", "SYSTEM.LOG"], "XP's backup")
+        with open(os.path.join(xp, "SOFTWARE"), "wb") as f:
+            f.write(b"\0damaged\0" * 100)
+        code, report = p.command("/fix", "/offline", "E:\\Windows")
+        # Wine leaves an empty key of the name behind where a load fails; Windows does not.
+        check_eq((code, report.startswith("The SOFTWARE hive of E:\\Windows, which names its version, could not be "
+                                          "loaded: Not registry file. (1017)"), loaded()),
+                 (1, True, ["HKEY_LOCAL_MACHINE\\VeltrikOfflineSoftware"]), "a damaged SOFTWARE: " + report)
+        p.wine("reg", "delete", "HKLM\\VeltrikOfflineSoftware", "/f")
+        shutil.rmtree(os.path.dirname(os.path.dirname(xp)))
+
         p.wine("reg", "add", r"HKLM\SYSTEM\CurrentControlSet\Control\MiniNT", "/f")
+        p.wine("reg", "add", r"HKLM\SYSTEM\Setup", "/v", "SystemSetupInProgress", "/t", "REG_DWORD", "/d", "1", "/f")
         p.stop()  # Wine finds the new drives when it starts again
+        for args in ("/fix", "/check"):
+            check_eq(p.command(args), (2, "This is a recovery environment: its own registry is gone at the next start, "
+                                          "so nothing was changed. Repair the installed Windows instead.\r\nInstalled "
+                                          "Windows: D:\\Windows; to repair it: veltrik.exe /fix /offline D:\\Windows"
+                                          "\r\n"), args + " in a recovery environment")
         p.launch()
         p.click(FIX)
         for shot, key, said in (("recovery-ask", "y", "Repair Safe Mode of the Windows installed in D:\\Windows "
@@ -447,6 +485,18 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
         check_eq((p.export(SAFEBOOT), [r["name"] for r in p.records_of()]), ({}, ["browser.exe"]),
                  "the running system's own branch; programs started (the page at start alone)")
+
+        p.wine("reg", "add", r"HKLM\SYSTEM\Setup", "/v", "SystemSetupInProgress", "/t", "REG_DWORD", "/d", "0", "/f")
+        code, report = p.command("/fix", "/norestart")
+        check_eq((code, report.split("\r\n")[-3:]), (3010, [
+            "Look at this: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MiniNT is present, which marks a "
+            "recovery environment, but this is a running Windows: it may have been planted. Veltrik left it as it is.",
+            "Restart the computer to finish.", ""]), "MiniNT planted on a running Windows")
+        p.wine("reg", "delete", SAFEBOOT, "/f")
+        p.stop()
+        p.launch()
+        fix_and_wait(p, "planted-mini-nt")
+        check_branch(p, {})
 
 
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"

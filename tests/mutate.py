@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Whether the unit tests catch real faults: puts each fault below into the portable code in turn, builds and runs
+the unit tests, and names every fault that survives. Run by hand (it takes minutes): python3 tests/mutate.py"""
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build", "mutate")
+OFFLINE, BRANCH, REPORT, FIX = "repair/offline.cc", "repair/branch.cc", "repair/report.cc", "repair/fix.cc"
+FAULTS = [  # what, file, exact text (found once), replacement
+    ("7 gets Vista's list", FIX, "minor == 0 ? kTemplateVista", "minor <= 1 ? kTemplateVista"),
+    ("XP's version ignored", FIX, "major >= 5) return", "major >= 6) return"),
+    ("a Users folder below the root counts", FIX, "probe.substr(2, 7)) == \"\\\\users\\\\\"",
+     "probe.substr(probe.size() - 7)) == \"\\\\users\\\\\""),
+    ("the read-back ignores the type", BRANCH, "reading.type != entry.type || ", ""),
+    ("no read-back after the writes", BRANCH, "misses.entries.empty() ? std::move(misses) : Missing(platform, "
+     "stored.entries)", "std::move(misses)"),
+    ("a refused write counts as replaced", BRANCH, "std::none_of(after.different", "std::any_of(after.different"),
+    ("SOFTWARE loaded without being there", OFFLINE, "if (platform.GetPathKind(software) == PathKind::kFile) {",
+     "if (true) {"),
+    ("SOFTWARE's failed load guessed", OFFLINE, "    if (hive.status() != 0) {\n      out.error = \"The SOFTWARE",
+     "    if (false) {\n      out.error = \"The SOFTWARE"),
+    ("SOFTWARE's failed unload ignored", OFFLINE, "if (const std::int32_t status = hive.Unload()) {\n      out.error",
+     "if (const std::int32_t status = 0) {\n      out.error"),
+    ("SYSTEM's failed unload ignored", OFFLINE, "if (const std::int32_t status = hive.Unload()) {\n    return fail",
+     "if (const std::int32_t status = 0) {\n    return fail"),
+    ("Select\\Default of any type", OFFLINE, "if (type != ValueType::kDword) return", "if (false) return"),
+    ("Select\\Default without its upper bound", OFFLINE, "number == 0 || number > 999", "number == 0"),
+    ("Select\\Default of 0", OFFLINE, "number == 0 || number > 999", "number > 999"),
+    ("SYSTEM loaded before the backup", OFFLINE, "  if (!windows.error.empty()) return fail(windows.error);\n",
+     "  if (!windows.error.empty()) return fail(windows.error);\n  LoadedHive early(platform, config + \"SYSTEM\", "
+     "\"VeltrikEarly\");\n"),
+    ("XP's log not backed up", OFFLINE, "\"SYSTEM\", \"SYSTEM.LOG\", \"SYSTEM.LOG1\"", "\"SYSTEM\", \"SYSTEM.LOG1\""),
+    ("one backup name only", OFFLINE, "n <= 100 && status == kAlreadyExists", "n <= 1 && status == kAlreadyExists"),
+    ("a failed backup's folder kept", OFFLINE, "removed = removed && platform.RemoveFolder(backup);",
+     "removed = removed;"),
+    ("privileges not checked", OFFLINE, "if (const std::int32_t status = platform.EnableHivePrivileges()) {",
+     "if (platform.EnableHivePrivileges(), false) {\n    const std::int32_t status = 0;"),
+    ("the running Windows by spelling alone", OFFLINE, "return first == second;", "return false;"),
+    ("\\\\?\\ kept in the spelling", OFFLINE, "folder.erase(0, 4);", "folder.erase(0, 0);"),
+    ("MiniNT alone is a recovery environment", OFFLINE, "in_setup || ram_drive ? Environment", "true ? Environment"),
+    ("SystemSetupInProgress of any number", OFFLINE, "setup == 1;", "setup <= 1;"),
+    ("no recovery refusal on the command line", "app/commands.cc", "if (environment == Environment::kRecovery) {",
+     "if (false) {"),
+    ("the window repairs a recovery environment's own registry", "app/form.cc",
+     "if (environment == Environment::kRecovery) return", "if (false) return"),
+    ("CR LF not escaped", REPORT, "code < 0x20 || code == 0x7F", "(code < 0x20 && code != 13 && code != 10) || "
+     "code == 0x7F"),
+    ("a right-to-left override not escaped", REPORT, "code <= 0x202E", "code <= 0x202D"),
+    ("a long value not cut", REPORT, "if (out.size() >= limit)", "if (out.size() > limit + 1)"),
+]
+
+
+def run(*args):
+    return subprocess.run(args, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False).returncode
+
+
+def main():
+    if run("cmake", "-S", ".", "-B", BUILD, "-DCMAKE_BUILD_TYPE=Debug") or run("cmake", "--build", BUILD, "-j2"):
+        sys.exit("mutate: the unchanged code does not build")
+    if run(os.path.join(BUILD, "tests", "veltrik_tests")):
+        sys.exit("mutate: the unit tests fail on the unchanged code")
+    survived = []
+    for what, path, old, new in FAULTS:
+        with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+            text = f.read()
+        if text.count(old) != 1:
+            sys.exit("mutate: %r is not once in %s (%s)" % (old, path, what))
+        try:
+            with open(os.path.join(ROOT, path), "w", encoding="utf-8") as f:
+                f.write(text.replace(old, new))
+            built = run("cmake", "--build", BUILD, "-j2", "--target", "veltrik_tests") == 0
+            killed = not built or run(os.path.join(BUILD, "tests", "veltrik_tests"), "--gtest_brief=1") != 0
+        finally:
+            with open(os.path.join(ROOT, path), "w", encoding="utf-8") as f:
+                f.write(text)
+        print("%s %s%s" % ("killed  " if killed else "SURVIVED", what, "" if built else " (does not build)"), flush=True)
+        if not killed:
+            survived.append(what)
+    print("mutate: %d of %d faults killed" % (len(FAULTS) - len(survived), len(FAULTS)))
+    return 1 if survived else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

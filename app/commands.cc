@@ -4,6 +4,7 @@
 
 #include "app/form.h"
 #include "repair/fix.h"
+#include "repair/log.h"
 #include "repair/offline.h"
 
 namespace veltrik {
@@ -71,8 +72,13 @@ int RunCommand(Platform& platform, const Command& command) {
   DerivePaths(platform, state);
   const bool fix = command.action == Action::kFix;
   if (!command.offline_folder.empty()) {
-    const OfflineOutcome outcome = RepairOffline(platform, command.offline_folder, state.strWinDir, fix);
-    platform.WriteOutput(outcome.report);
+    const std::string& folder = command.offline_folder;
+    const OfflineOutcome outcome = RepairOffline(platform, folder, state.strWinDir, fix);
+    std::string report = outcome.report;
+    if (fix && outcome.exit_code != kExitUsage) {
+      report += LogOfflineRepair(platform, platform.CommandLine(), folder, outcome).line;
+    }
+    platform.WriteOutput(report);
     return outcome.exit_code;
   }
   const Environment environment = DetectEnvironment(platform, state.strWinDir);
@@ -80,30 +86,35 @@ int RunCommand(Platform& platform, const Command& command) {
     platform.WriteOutput(RecoveryRefusal(platform, state.strWinDir));
     return kExitUsage;
   }
-  const std::string finding = EnvironmentFinding(environment, "\r\n");
   const SafeBootTemplate stored = LoadTemplate(platform, ChooseTemplate(platform));
   const BranchCheck before = CheckBranch(platform, stored);
-  if (!fix || before.complete()) {
-    const Verdict verdict = Judge(before, fix);
-    platform.WriteOutput(StateReport(platform, verdict.state, before) +
-                         ChangesReport(before.different, ChangesHeading(fix)) + ForeignReport(platform, stored) +
-                         finding);
-    return verdict.exit_code;
-  }
-  const BranchCheck after = FixSafeMode(platform, state.strWinDir, stored);
+  const BranchCheck after = fix && !before.complete() ? FixSafeMode(platform, state.strWinDir, stored) : before;
   const Verdict verdict = Judge(before, fix, &after);
-  // Before a restart can cut it short.
-  const std::string details =
-      ChangesReport(Replaced(before, after), ChangesHeading(true)) + ForeignReport(platform, stored) + finding;
-  if (!after.complete()) {
-    platform.WriteOutput(StateReport(platform, verdict.state, after) + details);
+  std::string report = BranchReport(platform, verdict, before, after, stored, fix) +
+                       EnvironmentFinding(environment, "\r\n");
+  if (!fix) {
+    platform.WriteOutput(report);
     return verdict.exit_code;
   }
   // Nobody may be at the screen: a plain restart, with no boot menu to hold the machine.
-  const bool restarting = command.restart && Restart(platform, kRestartCommand);
-  platform.WriteOutput(StateReport(platform, verdict.state, after) + details +
-                       (restarting ? "Restarting the computer now.\r\n" : "Restart the computer to finish.\r\n"));
-  return restarting ? kExitRestartStarted : verdict.exit_code;
+  const bool restart = command.restart && verdict.exit_code == kExitRestartRequired;
+  // Before a restart can cut it short.
+  const LogPlace log = LogRepair(platform, platform.CommandLine(), stored.id, report,
+                                 ExitOutcome(restart ? kExitRestartStarted : verdict.exit_code), state.strWinDir);
+  report += log.line;
+  if (!restart) {
+    platform.WriteOutput(report + (verdict.exit_code == kExitRestartRequired ? "Restart the computer to finish.\r\n" : ""));
+    return verdict.exit_code;
+  }
+  if (Restart(platform, kRestartCommand)) {
+    platform.WriteOutput(report + "Restarting the computer now.\r\n");
+    return kExitRestartStarted;
+  }
+  if (!log.path.empty()) {
+    platform.AppendToFile(log.path, "The restart could not be started: exit code 3010 instead.\r\n\r\n", kLogLimit);
+  }
+  platform.WriteOutput(report + "Restart the computer to finish.\r\n");
+  return kExitRestartRequired;
 }
 
 }  // namespace veltrik

@@ -4,6 +4,7 @@
 #include "app/browser.h"
 #include "app/constants.h"
 #include "repair/fix.h"
+#include "repair/log.h"
 #include "repair/offline.h"
 #include "repair/report.h"
 
@@ -70,17 +71,24 @@ void frmVeltrik::cmdStart_Click() {
   if (environment == Environment::kRecovery) return FixInstalledWindows();
   const std::string finding = EnvironmentFinding(environment, state_.strNewLine);
   StartBusy();
-  const BranchCheck check =
-      FixSafeMode(platform_, state_.strWinDir, LoadTemplate(platform_, ChooseTemplate(platform_)));
+  const SafeBootTemplate stored = LoadTemplate(platform_, ChooseTemplate(platform_));
+  const BranchCheck before = CheckBranch(platform_, stored);
+  const BranchCheck check = FixSafeMode(platform_, state_.strWinDir, stored);
   // Never on an incomplete branch: the boot menu would lead to a broken Safe Mode.
   const bool boot_menu = !check.complete() || PrepareBootMenu(platform_);
   EndBusy();
+  // The restart that follows ends the program: the record is on the disk first.
+  const std::string report =
+      BranchReport(platform_, Judge(before, true, &check), before, check, stored, true) + finding;
+  const LogPlace log = LogRepair(platform_, "the window", stored.id, report,
+                                 check.complete() ? "repaired, restarting the computer" : "NOT repaired, no restart",
+                                 state_.strWinDir);
   if (!check.complete()) {
     // A restart now would cost the user's session and leave Safe Mode broken.
     platform_.SetCaption(state_.strAppTitle);
     const std::string reason = check.status ? platform_.ErrorText(check.status) : std::string();
-    platform_.ShowMessageBox(RepairFailureMessage(check, reason, state_.strNewLine) + finding, kMessageBoxWarning,
-                             state_.strAppTitle);
+    platform_.ShowMessageBox(RepairFailureMessage(check, reason, state_.strNewLine) + finding + log.line,
+                             kMessageBoxWarning, state_.strAppTitle);
     return;
   }
   platform_.SetCaption("Restarting...");
@@ -91,7 +99,7 @@ void frmVeltrik::cmdStart_Click() {
     platform_.SetCaption(state_.strAppTitle);
     platform_.ShowMessageBox("Safe Mode is repaired, but Windows could not be restarted." + state_.strNewLine +
                                  "Please save your work and restart the computer yourself." + state_.strNewLine +
-                                 finding,
+                                 finding + log.line,
                              kMessageBoxWarning, state_.strAppTitle);
   }
 }
@@ -136,15 +144,17 @@ void frmVeltrik::FixInstalledWindows() {
   platform_.RunAside([&] { outcome = RepairOffline(platform_, folder, state_.strWinDir, true, &windows); });
   EndBusy();
   platform_.SetCaption(state_.strAppTitle);
+  const LogPlace log = LogOfflineRepair(platform_, "the window", folder, outcome);
   if (!outcome.repaired()) {
-    platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report,
+    platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report +
+                                 log.line,
                              kMessageBoxWarning, state_.strAppTitle);
     return;
   }
   platform_.ShowMessageBox(
       "Safe Mode of the Windows in " + folder +
           (outcome.exit_code == kExitOk ? " is whole: there was nothing to repair." : " is repaired.") + nl +
-          "Backup of its SYSTEM hive: " + outcome.backup + nl + nl +
+          "Backup of its SYSTEM hive: " + outcome.backup + nl + log.line + nl +
           "Restart the computer into that Windows (close Veltrik, then choose Continue or restart), and start Safe "
           "Mode: press F8 while it starts, or on Windows 8 and later choose Troubleshoot, Advanced options, Startup "
           "Settings, Restart, then 4." +

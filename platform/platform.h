@@ -51,10 +51,22 @@ using ProcessId = std::uint32_t;
 // The registry's status for a key or value that does not exist
 // (ERROR_FILE_NOT_FOUND).
 inline constexpr std::int32_t kStatusNotFound = 2;
+// A link where a file of the program's own was to be written
+// (ERROR_CANT_ACCESS_FILE).
+inline constexpr std::int32_t kStatusLink = 1920;
 
 // A registry value's type, numbered as the registry numbers it; other numbers
-// stand for the types the program only names.
-enum class ValueType : std::uint32_t { kNone = 0, kString = 1, kDword = 4 };
+// stand for the types the program only names. kAbsent is no type: a value
+// that its key, which is there, does not hold.
+enum class ValueType : std::uint32_t {
+  kNone = 0,
+  kString = 1,
+  kExpandString = 2,
+  kBinary = 3,
+  kDword = 4,
+  kMultiString = 7,
+  kAbsent = 0xFFFFFFFF,
+};
 
 // A registry key and, where `name` is set, one of its values ("" names the
 // default value): a REG_SZ with `data` as its text, or a REG_DWORD with `data`
@@ -148,8 +160,10 @@ class Platform {
   // The registry as the repair checks it, always in the 64-bit view. Results
   // are the system's status codes, 0 for success.
   // Opens the entry's key and, where it names a value, reads that value's
-  // type into `type` and, for REG_SZ and REG_DWORD, its data into `data` as
-  // RegistryEntry holds it; the data of any other type reads as "".
+  // type into `type` and its data into `data`: REG_SZ and REG_EXPAND_SZ as
+  // text, REG_MULTI_SZ as its texts each ended by NUL, REG_DWORD as its
+  // number in decimal, any other type as its bytes. Where the key is there
+  // but the value is not, kStatusNotFound with `type` kAbsent.
   virtual std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) = 0;
   // Reads every entry as ReadRegistryEntry does, in the order given; an
   // implementation may read them side by side.
@@ -182,6 +196,20 @@ class Platform {
   virtual bool RemoveFolder(std::string_view path) = 0;
   // The local date and time as YYYYMMDD-HHMMSS.
   virtual std::string LocalTimestamp() = 0;
+  // The local date and time with its offset from UTC, e.g.
+  // "2026-12-07 17:15:00 +01:00".
+  virtual std::string LocalTimeWithOffset() = 0;
+  // The folder this program's file is in, without a trailing backslash.
+  virtual std::string ProgramFolder() = 0;
+  // The program's command line as it was given.
+  virtual std::string CommandLine() = 0;
+  // Appends `text` to the file at `path`, creating it, and flushes it to the
+  // disk. The check and the write share one handle: a link at that name
+  // (symbolic, junction, or a hard link, which reaches another file too) is
+  // never written through but refused with kStatusLink, as is a folder.
+  // Where the file already holds `limit` bytes or more, it first moves aside
+  // to `path` + ".old", in place of an older one.
+  virtual std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) = 0;
   // The roots of the fixed drives, e.g. "C:\", found without asking for a
   // medium that is not there.
   virtual std::vector<std::string> FixedDrives() = 0;

@@ -52,7 +52,8 @@ Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
     const RegistryReading& reading = found[i];
     if (reading.status != 0 || (entry.name && (reading.type != entry.type || reading.data != entry.data))) {
       out.entries.push_back(&entry);
-      if (reading.status == 0) {
+      // A value gone from a key that is there is evidence too.
+      if (entry.name && (reading.status == 0 || reading.type == ValueType::kAbsent)) {
         out.different.push_back({entry.key, *entry.name, reading.type, reading.data, entry.type, entry.data});
       }
     }

@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
 constexpr std::int32_t kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
-// Windows names the hive it starts with SYSTEM: what a technician looks for.
-constexpr char kShownHive[] = "HKEY_LOCAL_MACHINE\\SYSTEM";
 
 // "D:\\Windows\\" and "D:/Windows" -> "D:\\Windows".
 std::string Trimmed(std::string folder) {
@@ -104,17 +102,6 @@ bool SameFolder(Platform& platform, const std::string& a, const std::string& b) 
   FileIdentity first, second;
   if (platform.GetFileIdentity(a, first) && platform.GetFileIdentity(b, second)) return first == second;
   return Spelling(a) == Spelling(b);
-}
-
-// The loaded hive's keys as that Windows names them when it runs.
-void ShowAsInstalled(const std::string& hive_key, BranchCheck& check, std::vector<ValueChange>& changes) {
-  const auto shown = [&](std::string& key) {
-    if (AsciiLower(key.substr(0, hive_key.size())) == AsciiLower(hive_key)) {
-      key = kShownHive + key.substr(hive_key.size());
-    }
-  };
-  shown(check.first_missing);
-  for (ValueChange& change : changes) shown(change.key);
 }
 
 }  // namespace
@@ -310,6 +297,7 @@ OfflineOutcome RepairOffline(Platform& platform, const std::string& folder, cons
   }
   const OfflineWindows windows = known ? *known : IdentifyOffline(platform, folder);
   if (!windows.error.empty()) return fail(windows.error);
+  out.windows = windows.Describe();
   if (fix) {
     // Before SYSTEM is loaded: a loaded hive's file is locked, and the copy
     // is what the technician restores if anything goes wrong.
@@ -327,19 +315,16 @@ OfflineOutcome RepairOffline(Platform& platform, const std::string& folder, cons
   if (const std::string fault = ControlSetOf(platform, hive.key(), control_set); !fault.empty()) {
     fail("The SYSTEM hive of " + shown_folder + " " + fault + ". Nothing was written.");
   } else {
+    out.control_set = control_set;
     out.report +=
         "Installed Windows: " + shown_folder + " (" + windows.Describe() + "), control set " + control_set + "\r\n";
     const SafeBootTemplate stored =
         MoveToControlSet(LoadTemplate(platform, windows.template_id), hive.key() + "\\" + control_set);
     const BranchCheck before = CheckBranch(platform, stored);
     const BranchCheck after = fix && !before.complete() ? CompleteBranch(platform, stored) : before;
-    std::vector<ValueChange> changes = fix ? Replaced(before, after) : before.different;
     const Verdict verdict = Judge(before, fix, &after);
     out.exit_code = verdict.exit_code;
-    BranchCheck shown = after;
-    ShowAsInstalled(hive.key(), shown, changes);
-    out.report += StateReport(platform, verdict.state, shown) + ChangesReport(changes, ChangesHeading(fix)) +
-                  ForeignReport(platform, stored);
+    out.report += BranchReport(platform, verdict, before, after, stored, fix, hive.key());
   }
   if (const std::int32_t status = hive.Unload()) {
     return fail("The SYSTEM hive of " + shown_folder + " could not be unloaded: " + platform.ErrorText(status) +

@@ -61,6 +61,8 @@ struct OfflineOutcome {
   int exit_code = 0;      // as the command line's
   std::string report;     // lines ended by CR LF
   std::string backup;     // the backup folder, where one was made
+  std::string windows;    // OfflineWindows::Describe(), where it was identified
+  std::string control_set;  // the one repaired, where Select\Default names one
   bool repaired() const;  // whole, before or after
 };
 

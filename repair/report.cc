@@ -9,10 +9,29 @@ namespace {
 // Names are at most 255 characters; a value may be far longer.
 constexpr std::size_t kValueShown = 255;
 
-// A value's data as the report shows it.
+// Binary data past this is cut: its first bytes tell what it is.
+constexpr std::size_t kBytesShown = 64;
+
+// A value's data as the report shows it: text as text, a number as a
+// number, anything else as hex, each with its type where it is not REG_SZ.
 std::string Shown(ValueType type, const std::string& data) {
-  if (type != ValueType::kString) return "(not a string: " + TypeName(type) + (data.empty() ? "" : " " + data) + ")";
-  return data.empty() ? "(empty string)" : Printable(data, kValueShown);
+  if (type == ValueType::kAbsent) return "(absent)";
+  if (type == ValueType::kString) return data.empty() ? "(empty string)" : Printable(data, kValueShown);
+  std::string shown = data;
+  if (type == ValueType::kMultiString) {
+    if (!shown.empty() && shown.back() == '\0') shown.pop_back();  // the list's last NUL
+    shown = Printable(shown, kValueShown);
+  } else if (type == ValueType::kExpandString) {
+    shown = Printable(shown, kValueShown);
+  } else if (type != ValueType::kDword) {
+    shown.clear();
+    for (std::size_t i = 0; i < data.size() && i < kBytesShown; ++i) {
+      const auto byte = static_cast<unsigned char>(data[i]);
+      shown += std::string(i ? " " : "") + "0123456789abcdef"[byte >> 4] + "0123456789abcdef"[byte & 15];
+    }
+    if (data.size() > kBytesShown) shown += " ... (" + std::to_string(data.size()) + " bytes)";
+  }
+  return "(not a string: " + TypeName(type) + (shown.empty() ? "" : " " + shown) + ")";
 }
 
 // "<heading>: N", the first lines, then "and N more".
@@ -90,6 +109,22 @@ std::string ChangesReport(const std::vector<ValueChange>& changes, const std::st
     return c.key + ": " + (c.name.empty() ? "(default)" : Printable(c.name)) + " = " + Shown(c.old_type, c.old_data) +
            " -> " + Shown(c.new_type, c.new_data);
   });
+}
+
+std::string BranchReport(Platform& platform, const Verdict& verdict, const BranchCheck& before,
+                         const BranchCheck& after, const SafeBootTemplate& stored, bool fix,
+                         const std::string& loaded_as) {
+  BranchCheck shown = after;
+  std::vector<ValueChange> changes = fix ? Replaced(before, after) : before.different;
+  const auto as_installed = [&](std::string& key) {
+    if (!loaded_as.empty() && AsciiLower(key.substr(0, loaded_as.size())) == AsciiLower(loaded_as)) {
+      key = "HKEY_LOCAL_MACHINE\\SYSTEM" + key.substr(loaded_as.size());  // the hive Windows starts with
+    }
+  };
+  as_installed(shown.first_missing);
+  for (ValueChange& change : changes) as_installed(change.key);
+  return StateReport(platform, verdict.state, shown) + ChangesReport(changes, ChangesHeading(fix)) +
+         ForeignReport(platform, stored);
 }
 
 std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored) {

@@ -55,6 +55,14 @@ std::string ChangesReport(const std::vector<ValueChange>& changes, const std::st
 // "Values replaced" after a repair, "Values a repair would replace" after a check.
 inline const char* ChangesHeading(bool fix) { return fix ? "Values replaced" : "Values a repair would replace"; }
 
+// The report of a check (`after` is `before` then) or a repair: the state,
+// the values replaced (or a repair would replace) and what else is there.
+// Keys under `loaded_as`, where an installed Windows' SYSTEM hive is loaded,
+// are shown as that Windows names them when it runs.
+std::string BranchReport(Platform& platform, const Verdict& verdict, const BranchCheck& before,
+                         const BranchCheck& after, const SafeBootTemplate& stored, bool fix,
+                         const std::string& loaded_as = "");
+
 // What else Minimal and Network hold; nothing when there is nothing.
 std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored);
 

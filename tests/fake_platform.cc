@@ -147,7 +147,8 @@ std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueTy
     const auto under = [&](const auto& k) { return Fold(k.first).rfind(below, 0) == 0; };
     return key != keys.end() || std::any_of(keys.begin(), keys.end(), under) ? 0 : kStatusNotFound;
   }
-  if (key == keys.end() || !Lookup(key->second, *entry.name, value)) return kStatusNotFound;
+  if (key == keys.end()) return kStatusNotFound;
+  if (!Lookup(key->second, *entry.name, value)) return type = ValueType::kAbsent, kStatusNotFound;
   std::tie(type, data) = std::tie(value.type, value.data);
   return 0;
 }
@@ -251,6 +252,20 @@ std::int32_t FakePlatform::UnloadHive(std::string_view name) {
     return below;
   });
   loaded_.erase(file);
+  return 0;
+}
+
+std::int32_t FakePlatform::AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) {
+  const std::string key = Fold(path);
+  if (Fails("AppendToFile", path)) return 5;
+  if (links.count(key) || GetPathKind(path) == PathKind::kFolder) return kStatusLink;
+  Bytes& bytes = files[key];
+  if (bytes.size() >= limit) {
+    files[key + ".old"] = bytes;
+    bytes.clear();
+  }
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  log.push_back("append " + std::string(path));
   return 0;
 }
 

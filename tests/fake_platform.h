@@ -66,6 +66,8 @@ class FakePlatform : public Platform {
   // Other paths of one folder (a second drive letter, a link): folded path -> folded path.
   std::map<std::string, std::string> same_as;
   std::string timestamp = "20261207-171500";
+  std::string program_folder = "E:\\Tools", command_line = "\"E:\\Tools\\veltrik.exe\" /fix";
+  std::set<std::string> links;  // folded paths where a link is, not a file
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
   void PutHive(const std::string& path, Keys hive_keys);
@@ -125,6 +127,10 @@ class FakePlatform : public Platform {
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
   std::string LocalTimestamp() override { return timestamp; }
+  std::string LocalTimeWithOffset() override { return "2026-12-07 17:15:00 +01:00"; }
+  std::string ProgramFolder() override { return program_folder; }
+  std::string CommandLine() override { return command_line; }
+  std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) override;
   std::vector<std::string> FixedDrives() override { return fixed_drives; }
   std::int32_t LoadHive(std::string_view name, std::string_view file) override;
   std::int32_t UnloadHive(std::string_view name) override;

@@ -20,6 +20,7 @@ using Keys = FakePlatform::Keys;
 
 const std::string kConfig = "D:\\Windows\\System32\\config\\";
 const std::string kBackup = kConfig + "Veltrik-backup-20261207-171500";
+const std::string kLog = "E:\\Tools\\Veltrik.log";
 
 Keys Software(const char* current, std::uint32_t major = 0) {
   Keys software;
@@ -81,7 +82,7 @@ TEST(OfflineTest, FixBacksUpThenRepairsTheNextStartsControlSetAndReportsWhatItRe
                          "SafeBoot branch (Windows 7 list): repaired, 177 of 177 entries in place\r\n"
                          "Values replaced (old -> new): 1\r\n  HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\"
                          "SafeBoot: AlternateShell = evil\\x0D\\x0A.exe -> cmd.exe\r\n"
-                         "Restart the computer into this Windows to finish.\r\n");
+                         "Restart the computer into this Windows to finish.\r\nLog: " + kLog + "\r\n");
   std::vector<std::string> start = {"load-hive VeltrikOfflineSoftware " + kConfig + "SOFTWARE",
                                     "unload-hive VeltrikOfflineSoftware", "mkdir " + kBackup};
   for (const char* name : {"SYSTEM", "SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) {
@@ -91,7 +92,8 @@ TEST(OfflineTest, FixBacksUpThenRepairsTheNextStartsControlSetAndReportsWhatItRe
   EXPECT_EQ(std::vector(fake.log.begin(), fake.log.begin() + 8), start);
   // Read back as whole while loaded; nothing written elsewhere, ControlSet001 included.
   EXPECT_THAT(fake.Only("regset"), ::testing::Each(HasSubstr("\\VeltrikOfflineSystem-2\\ControlSet002\\")));
-  EXPECT_EQ(fake.log.back(), "unload-hive VeltrikOfflineSystem-2");
+  EXPECT_THAT(std::vector(fake.log.end() - 2, fake.log.end()),
+              ::testing::ElementsAre("unload-hive VeltrikOfflineSystem-2", "append " + kLog));
   EXPECT_EQ(fake.files[Fold(kBackup + "\\SYSTEM")], fake.files[Fold(kConfig + "SYSTEM")]);
   EXPECT_THAT(fake.Only("launch"), IsEmpty()) << "no regedit, bcdedit or shutdown";
   EXPECT_THAT(fake.Only("regwrite"), IsEmpty()) << "no policy of the running system";
@@ -131,6 +133,7 @@ TEST_P(OfflineFailureTest, NeverClaimsARepairAndUnloadsOnEveryPath) {
     EXPECT_THAT(fake.output, ::testing::Not(HasSubstr("Restart the computer into")));
     EXPECT_EQ(!fake.Only("load-hive VeltrikOfflineSystem").empty(), c.loads);
     if (c.said.find("Nothing was changed") != std::string::npos) {  // no backup left behind either
+      EXPECT_EQ(fake.files.erase(Fold(kLog)), action == std::string("/fix")) << "its record";
       EXPECT_EQ(fake.files, files) << action;
       EXPECT_EQ(fake.folders.size(), c.said.find("is left") != std::string::npos);
     }

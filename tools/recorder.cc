@@ -1,6 +1,8 @@
 // A stand-in for the programs veltrik.exe starts (browser, shutdown, and
 // planted copies of regedit and shutdown). It appends one line to the file
 // named by VELTRIK_RECORD and exits, or hangs when VELTRIK_HANG names it.
+// Where VELTRIK_SNAPSHOT names a file, it first copies that file as it is
+// then to the same name with ".seen" added.
 //
 // Line: program path | wShowWindow | regedit processes running | current
 // folder | size of the file its last argument names (-1: none) | the program
@@ -37,6 +39,10 @@ int CountProcesses(const wchar_t* name, std::wstring& parent) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  wchar_t snapshot[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"VELTRIK_SNAPSHOT", snapshot, MAX_PATH - 8)) {
+    ::CopyFileW(snapshot, (std::wstring(snapshot) + L".seen").c_str(), FALSE);
+  }
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring path = self;

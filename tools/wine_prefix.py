@@ -179,10 +179,11 @@ class Prefix:
                                     cwd=cwd or self.drive_c, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = self.wait_window("^%s$" % re.escape(TITLE))
 
-    def command(self, *args):
-        """Runs veltrik.exe with arguments from the prefix's cmd, which reads the whole exit code (Linux keeps
-        only its low byte); returns it and what the program wrote to standard output."""
-        exe = "Z:" + os.path.join(self.build, "veltrik.exe").replace("/", "\\")
+    def command(self, *args, exe=None):
+        """Runs veltrik.exe (or the copy `exe`, a Windows path) with arguments from the prefix's cmd, which reads
+        the whole exit code (Linux keeps only its low byte); returns it and what the program wrote to standard
+        output."""
+        exe = exe or "Z:" + os.path.join(self.build, "veltrik.exe").replace("/", "\\")
         out = self.wine("cmd", "/v:on", "/c", " ".join([exe, *args]) + " & echo exit=!errorlevel!", timeout=300)
         text, _, code = out.stdout.decode(errors="replace").rpartition("exit=")
         return int(code), text

@@ -120,19 +120,29 @@ std::unique_ptr<ShellObject> MakeRegistryShell() { return std::make_unique<Regis
 LSTATUS ReadEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
-  const std::wstring name = entry.name ? Wide(*entry.name) : std::wstring();
+  ScopedKey key;
+  LSTATUS status = ::RegOpenKeyExW(p.root, p.key.c_str(), 0, KEY_QUERY_VALUE | kView, key.receive());
+  if (status != ERROR_SUCCESS || !entry.name) return status;
   DWORD raw_type = REG_NONE;
   std::vector<BYTE> raw;
-  const LSTATUS status = ReadValue(p.root, p.key, entry.name ? &name : nullptr, raw_type, raw);
-  if (status != ERROR_SUCCESS || !entry.name) return status;
+  status = QueryValue(key.get(), Wide(*entry.name), raw_type, raw);
+  if (status == ERROR_FILE_NOT_FOUND) type = ValueType::kAbsent;
+  if (status != ERROR_SUCCESS) return status;
   type = static_cast<ValueType>(raw_type);
-  data.clear();
   DWORD number = 0;
-  if (raw_type == REG_SZ) {
+  if (raw_type == REG_SZ || raw_type == REG_EXPAND_SZ) {
     data = Utf8(TextOf(raw));
+  } else if (raw_type == REG_MULTI_SZ) {
+    // Its texts each end in NUL; whatever follows the list's closing NUL is not part of it.
+    std::wstring text(raw.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) std::memcpy(text.data(), raw.data(), text.size() * sizeof(wchar_t));
+    const size_t end = text.find(std::wstring(2, L'\0'));
+    data = Utf8(text.substr(0, end == std::wstring::npos ? text.size() : end + 1));
   } else if (raw_type == REG_DWORD && raw.size() == sizeof number) {
     std::memcpy(&number, raw.data(), sizeof number);
     data = std::to_string(number);
+  } else {
+    data.assign(raw.begin(), raw.end());
   }
   return ERROR_SUCCESS;
 }

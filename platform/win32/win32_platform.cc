@@ -389,6 +389,74 @@ std::string Win32Platform::LocalTimestamp() {
          two(now.wSecond);
 }
 
+std::string Win32Platform::LocalTimeWithOffset() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  TIME_ZONE_INFORMATION zone;
+  const DWORD which = ::GetTimeZoneInformation(&zone);
+  // UTC = local time + bias, in minutes.
+  const LONG bias = zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias
+                                 : which == TIME_ZONE_ID_INVALID ? 0 : zone.StandardBias);
+  const LONG east = which == TIME_ZONE_ID_INVALID ? 0 : -bias;
+  wchar_t text[64];
+  ::wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u %c%02ld:%02ld", now.wYear, now.wMonth, now.wDay, now.wHour,
+              now.wMinute, now.wSecond, east < 0 ? L'-' : L'+', (east < 0 ? -east : east) / 60,
+              (east < 0 ? -east : east) % 60);
+  return Utf8(text);
+}
+
+std::string Win32Platform::ProgramFolder() {
+  std::vector<wchar_t> path(32768);
+  const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (n == 0 || n >= path.size()) return "";
+  const std::wstring file(path.data(), n);
+  const size_t slash = file.rfind(L'\\');
+  return slash == std::wstring::npos ? "" : Utf8(file.substr(0, slash));
+}
+
+std::string Win32Platform::CommandLine() { return Utf8(::GetCommandLineW()); }
+
+std::int32_t Win32Platform::AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) {
+  const std::wstring wpath = Wide(path);
+  // The name itself is opened, never what a link there points at, and the
+  // check and the write share that handle: the folder may be the user's
+  // Downloads, where anything the user runs can plant a link to a system file.
+  const auto open = [&wpath](ScopedFile& file) -> std::int32_t {
+    file = ScopedFile(::CreateFileW(wpath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+      const DWORD error = ::GetLastError();
+      const DWORD attributes = ::GetFileAttributesW(wpath.c_str());
+      return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kStatusLink
+                                                                                              : static_cast<std::int32_t>(error);
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(file.get(), &info)) return static_cast<std::int32_t>(::GetLastError());
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || info.nNumberOfLinks > 1) {
+      return kStatusLink;
+    }
+    return 0;
+  };
+  ScopedFile file;
+  if (const std::int32_t status = open(file)) return status;
+  LARGE_INTEGER size;
+  if (::GetFileSizeEx(file.get(), &size) && static_cast<std::uint64_t>(size.QuadPart) >= limit) {
+    file.reset();
+    const std::wstring old = wpath + L".old";
+    if (!::MoveFileExW(wpath.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      return static_cast<std::int32_t>(::GetLastError());
+    }
+    if (const std::int32_t status = open(file)) return status;
+  }
+  DWORD written = 0;
+  if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size() || !::FlushFileBuffers(file.get())) {
+    return static_cast<std::int32_t>(::GetLastError());
+  }
+  return 0;
+}
+
 std::vector<std::string> Win32Platform::FixedDrives() {
   // An empty card reader or DVD drive must not raise a "no disk" box.
   const UINT mode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

@@ -53,6 +53,10 @@ class Win32Platform : public Platform {
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
   std::string LocalTimestamp() override;
+  std::string LocalTimeWithOffset() override;
+  std::string ProgramFolder() override;
+  std::string CommandLine() override;
+  std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) override;
   std::vector<std::string> FixedDrives() override;
   std::int32_t LoadHive(std::string_view name, std::string_view file) override;
   std::int32_t UnloadHive(std::string_view name) override;

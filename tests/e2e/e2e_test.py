@@ -179,7 +179,7 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
     """XP, Vista, 7 and 10, each with two thirds of its own entries gone, a hijacked shell, a foreign entry, the
     policy set and stale work files; XP without shutdown.exe, so that the system's own call restarts it."""
     for version in ("winxp", "vista", "win7", "win10"):
-        keys = sorted(k for k in LISTS[version] if k.count("\\") == 7)  # the entries of Minimal and Network
+        keys = sorted(k for k in LISTS[version] if k.count("\\") == 6)  # the entries of Minimal and Network
         damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
         damaged += "".join("[%s]\n@=%s\n\n" % (k, LISTS[version][k][""]) for k in keys[::3])
         damaged += "[%s\\Minimal\\AcmeGuard]\n@=\"Service\"\n\n" % SAFEBOOT
@@ -499,6 +499,72 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         check_branch(p, {})
 
 
+def every_repair_leaves_its_record_beside_the_program(run):
+    """Windows 10 with its shell hijacked as a REG_EXPAND_SZ and one entry's data changed: /check names the old text
+    and writes no log; the window's FIX has its record beside the program before the restart starts; a later /fix
+    appends; a folder, or a hard link, at the log's name sends the record into the Windows folder, and the file the
+    link reaches stays as it was; a full log moves aside."""
+    changed = sorted(k for k in LISTS["win10"] if k.count("\\") == 6)[5]
+    evil = "%SystemRoot%\\system32\\evil.exe"
+    damage = "".join("[%s]\n%s\n" % (k, "".join('%s=%s\n' % ('"%s"' % n if n else "@", d) for n, d in v.items()))
+                     for k, v in LISTS["win10"].items())
+    damage += '[%s]\n"AlternateShell"=hex(2):%s\n\n[%s]\n@="Evil"\n' % (
+        SAFEBOOT, ",".join("%02x" % b for b in (evil + "\0").encode("utf-16-le")), changed)
+    shell = "AlternateShell = (not a string: REG_EXPAND_SZ %s) -> cmd.exe" % evil
+    entry = "%s: (default) = evil -> %s" % (changed, LISTS["win10"][changed][""].strip('"').lower())  # in lower case
+    with run.prefix() as p:
+        p.set_version("win10")
+
+        def copy(folder):
+            os.makedirs(p.win_path(folder), exist_ok=True)
+            shutil.copy(os.path.join(p.build, "veltrik.exe"), p.win_path(folder + r"\veltrik.exe"))
+            return "C:\\%s\\veltrik.exe" % folder, p.win_path(folder + r"\Veltrik.log")
+
+        def text(path):
+            with open(path, "rb") as f:
+                return f.read().decode("utf-8")
+
+        exe, log = copy("stick")
+        p.import_reg(damage)
+        code, report = p.command("/check", exe=exe)
+        check_eq((code, shell in report, entry in report.lower(), os.path.exists(log)), (1, True, True, False),
+                 "/check: " + report)
+        p.extra_env["VELTRIK_SNAPSHOT"] = r"C:\stick\Veltrik.log"
+        p.launch(exe=p.win_path(r"stick\veltrik.exe"))
+        fix_and_wait(p, "log-fix")
+        seen = text(log + ".seen")
+        assert re.match(r"==== \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d  Veltrik v1\.1\.0\.0 \(x(64|86)\)\r\n"
+                        r"Started from: the window\r\n", seen), "the record at the restart: %r" % seen[:200]
+        for line in (shell.lower(), entry, "outcome: repaired, restarting the computer"):
+            assert line in seen.lower(), "%r not in the record at the restart: %s" % (line, seen)
+        p.stop()
+        p.import_reg(damage)
+        check_eq(p.command("/fix", "/norestart", exe=exe)[0], 3010, "/fix /norestart")
+        check_eq((text(log).startswith(seen), text(log).count("\r\n==== ")), (True, 1), "the second record appended")
+
+        windows_log = p.win_path(r"windows\Veltrik.log")
+        exe, log = copy("second")
+        os.makedirs(log)
+        p.import_reg(damage)
+        code, report = p.command("/fix", "/norestart", exe=exe)
+        check_eq((code, "Log: C:\\windows\\Veltrik.log (C:\\second\\Veltrik.log refused: " in report,
+                  text(windows_log).count("==== ")), (3010, True, 1), "a folder at the log's name: " + report)
+        exe, log = copy("third")
+        p.put("victim.txt", b"someone's data")
+        os.link(p.win_path("victim.txt"), log)
+        p.import_reg(damage)
+        p.clear_records()
+        p.launch(exe=p.win_path(r"third\veltrik.exe"))
+        fix_and_wait(p, "log-hard-link")
+        with open(p.win_path("victim.txt"), "rb") as f:
+            check_eq((f.read(), text(windows_log).count("==== ")), (b"someone's data", 2), "a hard link at the log's name")
+        p.stop()
+        exe, log = copy("fourth")
+        p.put(r"fourth\Veltrik.log", b"old record\r\n" * 100000)
+        check_eq(p.command("/fix", "/norestart", exe=exe)[0], 0, "/fix on a whole branch")
+        check_eq((text(log).startswith("==== "), os.path.getsize(log + ".old")), (True, 1200000), "a full log")
+
+
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
 EVERY = (X64, WOW64, X86)
 # What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
@@ -510,7 +576,8 @@ CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_w
          (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY),
          (windows81_without_bcdedit_restarts_into_the_boot_options, (X64,)),
          (command_line_checks_and_fixes_with_exit_codes, EVERY),
-         (recovery_environment_repairs_the_installed_windows_offline, (X64, WOW64))]
+         (recovery_environment_repairs_the_installed_windows_offline, (X64, WOW64)),
+         (every_repair_leaves_its_record_beside_the_program, (X64,))]
 
 
 def main():

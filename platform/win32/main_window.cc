@@ -332,9 +332,14 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 
 void MainWindow::OnActivate(WPARAM wparam) {
   // As a dialog does: the focus leaves with the window and comes back to the
-  // control that had it (through WM_SETFOCUS), after a message box too.
+  // control that had it, after a message box too. Wine gives the window the
+  // focus on activation only once it is the foreground window, which may
+  // come later than this message (another process, such as the shell that
+  // opens a page, took the foreground meanwhile): the control takes it back
+  // once the activation is over, whatever its order.
   const HWND focus = ::GetFocus();
   if (LOWORD(wparam) == WA_INACTIVE && focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+  if (LOWORD(wparam) != WA_INACTIVE) ::PostMessageW(hwnd_, kWmRestoreFocus, 0, 0);
 }
 
 void MainWindow::RestoreFocus() {

@@ -164,11 +164,12 @@ def window_by_mouse_and_by_keyboard_alone(run):
         p.key("Return")
         check_eq([focus_after("shift+Tab") for _ in range(2)], [["EXIT"], ["ABOUT"]], "focus")
         p.key("space")
-        p.key("Return", p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
+        p.key("Escape", p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
         check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 4)],
                  [(show, BROWSER + " " + page, PAGE_PARENT) for show, page in
                   ((6, DOWNLOAD), (3, DOWNLOAD), (3, HOST), (3, DOWNLOAD))], "pages at start, after ABOUT, from the link, after ABOUT")
-        check_eq(focus_after("shift+Tab"), ["FIX"], "focus")
+        check_eq([focus_after(key) for key in ("Tab", "shift+Tab", "shift+Tab")], [["EXIT"], ["ABOUT"], ["FIX"]],
+                 "focus once the shell opened the page after the About box")
         fix_and_wait(p, "keys-fix", key="Return")
         check_branch(p, {})
         p.key("alt+F4")

@@ -359,10 +359,11 @@ class Run:
             self.xvfb.terminate()
             self.xvfb.wait()
 
-    def setting(self, label, build, arch, bits):
-        """One build in one kind of prefix: hands out prefixes of that kind for that build."""
+    def setting(self, label, build, arch, bits, display=None):
+        """One build in one kind of prefix: hands out prefixes of that kind for that build, on `display` (the
+        run's unless given)."""
         return types.SimpleNamespace(label=label, prefix=functools.partial(self.prefix, arch=arch, build=build,
-                                                                           bits=bits))
+                                                                           bits=bits, display=display))
 
     @contextlib.contextmanager
     def prefix(self, browser=True, display=None, arch="win64", build=None, bits=64):

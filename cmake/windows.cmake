@@ -75,7 +75,7 @@ if(MINGW)
   target_link_options(branch_bench PRIVATE -static -s -municode)
 endif()
 # What the end-to-end tests ask of the window from outside: its size, and what a screen reader reads.
-add_executable(probe WIN32 tools/probe.cc)
+add_executable(probe WIN32 tests/e2e/probe.cc)
 target_compile_definitions(probe PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 target_link_libraries(probe PRIVATE oleacc ole32 oleaut32)
 if(MINGW)

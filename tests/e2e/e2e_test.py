@@ -385,32 +385,30 @@ def command_line_checks_and_fixes_with_exit_codes(run):
 
 
 def install_windows(drive, version, control_set, logs=("SYSTEM.LOG1",)):
-    """An installed Windows in `drive`'s folder: its list in `control_set` with two thirds gone and a hijacked shell,
-    Select\\Default naming it, a ControlSet002 to leave alone; SOFTWARE with its version. Returns the config folder
-    and the SYSTEM hive's bytes."""
+    """A Windows installed in `drive`'s folder: its list in `control_set` (which Select\\Default names) with two
+    thirds gone and a hijacked shell, a ControlSet002 to leave alone; SOFTWARE with its version. Returns the config
+    folder and the SYSTEM hive's bytes."""
     config = os.path.join(drive, "Windows", "System32", "config")
     os.makedirs(config)
     shell = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", control_set)
     kept = {k.replace(SAFEBOOT.lower(), shell): v for k, v in sorted(LISTS[version].items())[::3]}
-    system = wine_hive({"Select": {"Default": "dword:%08d" % int(control_set[-3:])}, **kept,
-                        shell: {"AlternateShell": '"evil.exe"'}, "ControlSet002\\Control\\SafeBoot":
-                        {"AlternateShell": '"old.exe"'}})
-    software = wine_hive({"Microsoft\\Windows NT\\CurrentVersion": {"CurrentVersion": '"%s"' % {
-        "win7": "6.1", "winxp": "5.1"}[version]}})
-    for name, data in (("SYSTEM", system), ("SOFTWARE", software)) + tuple((log, b"log") for log in logs):
+    system = wine_hive({"Select": {"Default": "dword:%08d" % int(control_set[-3:])}, **kept, shell: {
+        "AlternateShell": '"evil.exe"'}, "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'}})
+    version = {"win7": "6.1", "winxp": "5.1"}[version]
+    for name, data in (("SYSTEM", system), ("SOFTWARE", wine_hive({"Microsoft\\Windows NT\\CurrentVersion": {
+            "CurrentVersion": '"%s"' % version}}))) + tuple((log, b"log") for log in logs):
         with open(os.path.join(config, name), "wb") as f:
             f.write(data)
     return config, system
 
 
 def recovery_environment_repairs_the_installed_windows_offline(run):
-    """A Windows 7 installed at D:\\Windows (SOFTWARE saying so; the prefix reports 10), its ControlSet001, which
-    Select\\Default names, with a hijacked shell and two thirds of its list gone, a ControlSet002 to leave alone. From
-    the command line, an XP beside it, the running Windows under other names, and a SOFTWARE that does not load; then
-    in a recovery environment (MiniNT and Setup): the command line refuses its own registry, and the window repairs
-    the installed one, its own list in that control set, read back through the loaded hive, which is unloaded again;
-    the backup first; the running system untouched; nothing started. Last MiniNT alone, as malware plants it: the
-    running Windows is repaired, restarted, and the key named."""
+    """A Windows 7 installed at D:\\Windows (the prefix reports 10). From the command line: its own list in the
+    control set it starts with, read back through the loaded hive, which is unloaded again, the backup first, twice
+    in a second; the running Windows refused under other names, no folder made; an XP beside it, with its log; a
+    SOFTWARE that does not load. In a recovery environment (MiniNT and Setup) the command line refuses its own
+    registry and the window repairs the installed one, nothing started. Last MiniNT alone, as malware plants it:
+    the running Windows repaired, restarted, the key named. (Texts are the unit tests'.)"""
     with run.prefix() as p:
         config, system = install_windows(p.add_drive("d"), "win7", "controlset001")
         p.put(r"windows\system32\config\SYSTEM", system)  # the running system's own folder: passed over, refused
@@ -421,19 +419,16 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         def loaded():  # keys of the program's own left under HKLM
             return [k for k in p.wine("reg", "query", "HKLM").stdout.decode().split() if "veltrik" in k.lower()]
 
-        head, state = ("Installed Windows: D:\\Windows (version 6.1, Windows 7 list), control set ControlSet001",
-                       "SafeBoot branch (Windows 7 list): ")
-        check_eq(p.command("/check", "/offline", "D:\\Windows")[1].split("\r\n")[:2], [head, state + "not whole; 117 "
-                 "of 177 entries missing; first missing: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot"],
-                 "/check")
+        head = "Installed Windows: D:\\Windows (version 6.1, Windows 7 list), control set ControlSet001"
+        check_eq(p.command("/check", "/offline", "D:\\Windows")[1].split("\r\n")[:2], [head, "SafeBoot branch (Windows"
+                 " 7 list): not whole; 117 of 177 entries missing; first missing: HKEY_LOCAL_MACHINE\\SYSTEM\\"
+                 "ControlSet001\\Control\\SafeBoot"], "/check")
         for args in ("/fix /offline D:\\Windows", '-OFFLINE "D:\\Windows" /Fix'):  # within a second: two backups
             code, report = p.command(*args.split())
-            lines, backup = report.split("\r\n"), max(os.listdir(config), key=lambda n: (len(n), n))
-            check_eq((code, lines[:6]), (3010, [
-                "Backup of the SYSTEM hive: D:\\Windows\\System32\\config\\" + backup, head,
-                state + "repaired, 177 of 177 entries in place", "Values replaced (old -> new): 1",
-                "  HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot: AlternateShell = evil.exe -> cmd.exe",
-                "Restart the computer into this Windows to finish."]), args)
+            backup = max(os.listdir(config), key=lambda n: (len(n), n))
+            check_eq((code, report.split("\r\n")[:5:4]), (3010, ["Backup of the SYSTEM hive: D:\\Windows\\System32\\"
+                     "config\\" + backup, "  HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot: "
+                     "AlternateShell = evil.exe -> cmd.exe"]), args)
             for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log")):
                 with open(os.path.join(config, backup, name), "rb") as f:
                     check_eq(f.read(), data, "backup of " + name)
@@ -443,39 +438,34 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         empty = p.add_drive("e")
         p.add_drive("f", same_as="c")
         p.stop()  # Wine finds the new drives when it starts again
-        running = "is the Windows that is running: its registry is in use. Repair it with /fix, without /offline."
-        for args, said in [("/fix /offline E:\\", "E:\\ is not a Windows folder: it has no System32\\config\\SYSTEM.")] + [
-                ("/fix /offline " + folder, folder + " " + running)
-                for folder in ("C:\\windows", "\\\\?\\C:\\windows", "C:\\windows.", "F:\\windows")]:
-            check_eq(p.command(*args.split()), (2, said + "\r\n"), args)
+        for folder in ("E:\\", "C:\\windows", "\\\\?\\C:\\windows", "C:\\windows.", "F:\\windows"):
+            said = "not a Windows folder" if folder == "E:\\" else "is the Windows that is running"
+            code, report = p.command("/fix", "/offline", folder)
+            check_eq((code, said in report), (2, True), folder + ": " + report)
         check_eq((os.listdir(empty), p.records_of("regedit.exe"), os.listdir(p.win_path(r"windows\system32\config"))),
                  ([], [], ["SYSTEM"]), "what the refused folders hold; imports started")
 
         xp, _ = install_windows(empty, "winxp", "controlset003", logs=("SYSTEM.LOG",))
         code, report = p.command("/fix", "/offline", "E:\\Windows")
-        entries = sum(len(values) or 1 for values in LISTS["winxp"].values())
-        check_eq((code, report.split("\r\n")[1:3]), (3010, [
-            "Installed Windows: E:\\Windows (version 5.1, Windows XP list), control set ControlSet003",
-            "SafeBoot branch (Windows XP list): repaired, %d of %d entries in place" % (entries, entries)]), "XP")
+        check_eq((code, report.split("\r\n")[2]), (3010, "SafeBoot branch (Windows XP list): repaired, 127 of 127 "
+                                                         "entries in place"), "XP")
         check_eq(sorted(os.listdir(os.path.join(xp, max(os.listdir(xp))))), ["SYSTEM", "SYSTEM.LOG"], "XP's backup")
         with open(os.path.join(xp, "SOFTWARE"), "wb") as f:
             f.write(b"\0damaged\0" * 100)
         code, report = p.command("/fix", "/offline", "E:\\Windows")
         # Wine leaves an empty key of the name behind where a load fails; Windows does not.
-        check_eq((code, report.startswith("The SOFTWARE hive of E:\\Windows, which names its version, could not be "
-                                          "loaded: Not registry file. (1017)"), loaded()),
+        check_eq((code, "(1017). Nothing was changed." in report, loaded()),
                  (1, True, ["HKEY_LOCAL_MACHINE\\VeltrikOfflineSoftware"]), "a damaged SOFTWARE: " + report)
         p.wine("reg", "delete", "HKLM\\VeltrikOfflineSoftware", "/f")
         shutil.rmtree(os.path.dirname(os.path.dirname(xp)))
 
-        p.wine("reg", "add", r"HKLM\SYSTEM\CurrentControlSet\Control\MiniNT", "/f")
-        p.wine("reg", "add", r"HKLM\SYSTEM\Setup", "/v", "SystemSetupInProgress", "/t", "REG_DWORD", "/d", "1", "/f")
-        p.stop()  # Wine finds the new drives when it starts again
+        for value in ("/v SystemSetupInProgress /t REG_DWORD /d 1", ""):
+            p.wine("reg", "add", r"HKLM\SYSTEM\Setup" if value else r"HKLM\SYSTEM\CurrentControlSet\Control\MiniNT",
+                   *value.split(), "/f")
+        p.stop()
         for args in ("/fix", "/check"):
-            check_eq(p.command(args), (2, "This is a recovery environment: its own registry is gone at the next start, "
-                                          "so nothing was changed. Repair the installed Windows instead.\r\nInstalled "
-                                          "Windows: D:\\Windows; to repair it: veltrik.exe /fix /offline D:\\Windows"
-                                          "\r\n"), args + " in a recovery environment")
+            code, report = p.command(args)
+            check_eq((code, report.endswith("veltrik.exe /fix /offline D:\\Windows\r\n")), (2, True), args + report)
         p.launch()
         p.click(FIX)
         for shot, key, said in (("recovery-ask", "y", "Repair Safe Mode of the Windows installed in D:\\Windows "
@@ -493,10 +483,7 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
 
         p.wine("reg", "add", r"HKLM\SYSTEM\Setup", "/v", "SystemSetupInProgress", "/t", "REG_DWORD", "/d", "0", "/f")
         code, report = p.command("/fix", "/norestart")
-        check_eq((code, report.split("\r\n")[-4:-1:2]), (3010, [
-            "Look at this: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MiniNT is present, which marks a "
-            "recovery environment, but this is a running Windows: it may have been planted. Veltrik left it as it is.",
-            "Restart the computer to finish."]), "MiniNT planted on a running Windows")
+        check_eq((code, "Control\\MiniNT is present" in report), (3010, True), "MiniNT planted: " + report)
         p.wine("reg", "delete", SAFEBOOT, "/f")
         p.stop()
         p.launch()
@@ -512,15 +499,15 @@ def every_repair_leaves_its_record_beside_the_program(run):
     changed = sorted(k for k in LISTS["win10"] if k.count("\\") == 6)[5]
     evil = "%SystemRoot%\\system32\\evil.exe"
     damage = "".join("[%s]\n%s\n" % (k, "".join('%s=%s\n' % ('"%s"' % n if n else "@", d) for n, d in v.items()))
-                     for k, v in LISTS["win10"].items())
-    damage += '[%s]\n"AlternateShell"=hex(2):%s\n\n[%s]\n@="Evil"\n' % (
+                     for k, v in LISTS["win10"].items()) + '[%s]\n"AlternateShell"=hex(2):%s\n\n[%s]\n@="Evil"\n' % (
         SAFEBOOT, ",".join("%02x" % b for b in (evil + "\0").encode("utf-16-le")), changed)
-    shell = "AlternateShell = (not a string: REG_EXPAND_SZ %s) -> cmd.exe" % evil
-    entry = "%s: (default) = evil -> %s" % (changed, LISTS["win10"][changed][""].strip('"').lower())  # in lower case
+    lines = ["alternateshell = (not a string: reg_expand_sz %s) -> cmd.exe" % evil.lower(),  # in lower case
+             "%s: (default) = evil -> %s" % (changed, LISTS["win10"][changed][""].strip('"').lower())]
     with run.prefix() as p:
         p.set_version("win10")
+        windows_log = p.win_path(r"windows\Veltrik.log")
 
-        def copy(folder):
+        def copy(folder):  # of veltrik.exe; its path in Windows, and its log's here
             os.makedirs(p.win_path(folder), exist_ok=True)
             shutil.copy(os.path.join(p.build, "veltrik.exe"), p.win_path(folder + r"\veltrik.exe"))
             return "C:\\%s\\veltrik.exe" % folder, p.win_path(folder + r"\Veltrik.log")
@@ -529,31 +516,34 @@ def every_repair_leaves_its_record_beside_the_program(run):
             with open(path, "rb") as f:
                 return f.read().decode("utf-8")
 
+        def fix(exe, code=3010):
+            p.import_reg(damage)
+            result = p.command("/fix", "/norestart", exe=exe)
+            check_eq(result[0], code, exe)
+            return result[1]
+
         exe, log = copy("stick")
         p.import_reg(damage)
         code, report = p.command("/check", exe=exe)
-        check_eq((code, shell in report, entry in report.lower(), os.path.exists(log)), (1, True, True, False),
+        check_eq((code, [line in report.lower() for line in lines], os.path.exists(log)), (1, [True] * 2, False),
                  "/check: " + report)
-        p.extra_env["VELTRIK_SNAPSHOT"] = r"C:\stick\Veltrik.log"
+        p.extra_env["VELTRIK_SNAPSHOT"] = r"C:\stick\Veltrik.log"  # the restart stand-in keeps it as it finds it
         p.launch(exe=p.win_path(r"stick\veltrik.exe"))
         fix_and_wait(p, "log-fix")
         seen = text(log + ".seen")
         assert re.match(r"==== \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d  Veltrik v1\.1\.0\.0 \(x(64|86)\)\r\n"
                         r"Started from: the window\r\n", seen), "the record at the restart: %r" % seen[:200]
-        for line in (shell.lower(), entry, "outcome: repaired, restarting the computer"):
+        for line in lines + ["outcome: repaired, restarting the computer"]:
             assert line in seen.lower(), "%r not in the record at the restart: %s" % (line, seen)
         p.stop()
-        p.import_reg(damage)
-        check_eq(p.command("/fix", "/norestart", exe=exe)[0], 3010, "/fix /norestart")
+        fix(exe)
         check_eq((text(log).startswith(seen), text(log).count("\r\n==== ")), (True, 1), "the second record appended")
 
-        windows_log = p.win_path(r"windows\Veltrik.log")
         exe, log = copy("second")
         os.makedirs(log)
-        p.import_reg(damage)
-        code, report = p.command("/fix", "/norestart", exe=exe)
-        check_eq((code, "Log: C:\\windows\\Veltrik.log (C:\\second\\Veltrik.log refused: " in report,
-                  text(windows_log).count("==== ")), (3010, True, 1), "a folder at the log's name: " + report)
+        report = fix(exe)
+        check_eq(("Log: C:\\windows\\Veltrik.log (C:\\second\\Veltrik.log refused: " in report,
+                  text(windows_log).count("==== ")), (True, 1), "a folder at the log's name: " + report)
         exe, log = copy("third")
         p.put("victim.txt", b"someone's data")
         os.link(p.win_path("victim.txt"), log)
@@ -566,11 +556,12 @@ def every_repair_leaves_its_record_beside_the_program(run):
         p.stop()
         exe, log = copy("fourth")
         p.put(r"fourth\Veltrik.log", b"old record\r\n" * 100000)
-        check_eq(p.command("/fix", "/norestart", exe=exe)[0], 0, "/fix on a whole branch")
+        fix(exe)
         check_eq((text(log).startswith("==== "), os.path.getsize(log + ".old")), (True, 1200000), "a full log")
 
 
-# Cases that run side by side; the 2-core machines the project runs on gain little from more.
+# Cases that run side by side, beside the hung import; the 2-core machines the project runs on gain little from
+# more.
 LANES = int(os.environ.get("VELTRIK_E2E_LANES", "2"))
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
 EVERY = (X64, WOW64, X86)
@@ -589,51 +580,41 @@ CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_w
 
 def main():
     builds = {"x64": os.path.abspath(sys.argv[1]), "x86": os.path.abspath(sys.argv[2])}
-    wanted = set(sys.argv[3:])
-    results, skipped = [], 0
+    wanted, results, skipped, began = set(sys.argv[3:]), [], 0, time.time()
     # Where the x86 program cannot run, its settings are skipped, each with its reason; asked for, they fail.
     no_x86 = x86_unavailable()
 
-    def attempt(fn, setting, *args):
-        start, passed, name = time.time(), False, "%s [%s]" % (fn.__name__, setting.label)
+    def attempt(fn, setting):
+        start, name = time.time(), "%s [%s]" % (fn.__name__, setting.label)
         try:
-            fn(setting, *args)
-            passed = True
+            fn(setting)
             print("PASS %s (%.1fs)" % (name, time.time() - start), flush=True)
+            results.append(True)
         except Exception:  # noqa: BLE001 - every failure is reported, then the next case runs
             print("FAIL %s (%.1fs)\n%s" % (name, time.time() - start, traceback.format_exc()), flush=True)
-        results.append(passed)
+            results.append(False)
 
-    def chosen(fn, name):
-        return not wanted or fn.__name__ in wanted or name in wanted
-
-    began = time.time()
+    tasks = queue.Queue()  # the hung import first: it mostly waits, so a lane of its own runs beside it
+    for fn, where in [(hanging_import_ends_at_the_time_limit, (X64,))] + CASES:
+        for name in where:
+            if wanted and fn.__name__ not in wanted and name not in wanted:
+                continue
+            if no_x86 and name != X64:
+                failing = os.environ.get(REQUIRE_X86)
+                print("%s %s [%s]: %s%s" % ("FAIL" if failing else "SKIP", fn.__name__, name, "x86 under Wine was "
+                      "asked for (%s), but " % REQUIRE_X86 if failing else "", no_x86), flush=True)
+                results.append(False) if failing else None
+                skipped += not failing
+                continue
+            tasks.put((fn, name))
     with Run(builds["x64"], ("win64",) if no_x86 else ("win64", "win32"), builds["x86"]) as run:
-        tasks = queue.Queue()
-        for fn, where in CASES:
-            for name in where:
-                if not chosen(fn, name):
-                    continue
-                if no_x86 and name != X64:
-                    if os.environ.get(REQUIRE_X86):
-                        print("FAIL %s [%s]: x86 under Wine was asked for (%s), but %s" % (fn.__name__, name,
-                                                                                         REQUIRE_X86, no_x86))
-                        results.append(False)
-                    else:
-                        print("SKIP %s [%s]: %s" % (fn.__name__, name, no_x86), flush=True)
-                        skipped += 1
-                    continue
-                tasks.put((fn, name))
-        # Lanes side by side, each on a display of its own (a key press goes to the display's one focus); the
-        # hung import, which mostly waits, in one more.
-        displays = [start_display() for _ in range(LANES - 1)]
+        # Lanes side by side, each on a display of its own (a key press goes to the display's one focus).
+        displays = [start_display() for _ in range(min(LANES + 1, tasks.qsize()) - 1)]
 
-        def lane(display, fns):
+        def lane(display):
             # Each setting hands its cases prefixes of its kind, for its build, on this lane's display.
             settings = {name: run.setting(name, builds[build], arch, bits, display) for name, build, arch, bits in
                         ((X64, "x64", "win64", 64), (WOW64, "x86", "win64", 32), (X86, "x86", "win32", 32))}
-            for fn, name in fns:
-                attempt(fn, settings[name])
             while True:
                 try:
                     fn, name = tasks.get_nowait()
@@ -641,14 +622,10 @@ def main():
                     return
                 attempt(fn, settings[name])
 
-        hang = hanging_import_ends_at_the_time_limit
-        lanes = [threading.Thread(target=lane, args=(display, [])) for display, _ in displays]
-        if chosen(hang, X64):
-            displays.append(start_display())
-            lanes.append(threading.Thread(target=lane, args=(displays[-1][0], [(hang, X64)])))
+        lanes = [threading.Thread(target=lane, args=(display,)) for display, _ in displays]
         for thread in lanes:
             thread.start()
-        lane(run.display, [])
+        lane(run.display)
         for thread in lanes:
             thread.join()
         for _, xvfb in displays:

@@ -32,12 +32,11 @@ def main():
             print("clicking FIX")
             p.click(FIX)
             restart = p.wait_record("shutdown.exe")
-            p.screenshot("demo-after")
+            after = p.screenshot("demo-after")
             show("SafeBoot branch after FIX", p.export(SAFEBOOT))
             print("window caption:", p.caption())
             print("restart intercepted:", restart[0]["command"] if restart else "none")
-            shots = os.path.join(ROOT, "build", "e2e-screenshots")
-            shutil.copy(os.path.join(shots, "demo-after.png"), os.path.join(ROOT, "build", "veltrik-window.png"))
+            shutil.copy(after, os.path.join(ROOT, "build", "veltrik-window.png"))
             print("screenshot: build/veltrik-window.png")
             return 0 if restart else 1
 

@@ -11,6 +11,7 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import types
@@ -148,7 +149,14 @@ class Prefix:
     def import_reg(self, text):
         self.put("setup.reg", ("\ufeffWindows Registry Editor Version 5.00\n\n" + text).replace("\n", "\r\n")
                  .encode("utf-16-le"))
-        self.wine("regedit", "/S", r"C:\setup.reg")
+        try:
+            self.wine("regedit", "/S", r"C:\setup.reg", timeout=60)
+        except subprocess.TimeoutExpired:
+            # Seen once with cases side by side: an import that never ends, in a prefix whose server had just been
+            # stopped. The prefix's own tool, not the program under test: stopped, and tried once more.
+            print("import_reg: regedit hung; the prefix stopped and the import tried again", file=sys.stderr)
+            self.stop()
+            self.wine("regedit", "/S", r"C:\setup.reg", timeout=60)
 
     def export(self, key):
         """The key and its subkeys as {key path: {value name: data text}}, lower case."""
@@ -250,12 +258,15 @@ class Prefix:
             return False
 
     def screenshot(self, name, window=None, client=None):
-        """A screenshot of a window, or of the client area alone; returns its path."""
+        """A screenshot of a window, or of the client area alone, named after `name` and the setting; returns its
+        path."""
         x, y, w, h = self.geometry(window)
         if client:
             ox, oy = self.client_origin(client)
             x, y, (w, h) = x + ox, y + oy, client
-        path = os.path.join(SHOTS, name + ".png")
+        # Cases run side by side in every setting: each setting's shots under names of their own.
+        setting = "x86" if self.arch == "win32" else "wow64" if self.wow64 else "x64"
+        path = os.path.join(SHOTS, "%s-%s.png" % (name, setting))
         os.makedirs(SHOTS, exist_ok=True)
         subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", path],
                        env=self.env(), stderr=subprocess.DEVNULL, timeout=30, check=False)

@@ -102,8 +102,15 @@ class Prefix:
         """The Windows version the prefix reports: winxp (winxp64 in a 64-bit prefix), win7, win8, win81, win10."""
         if version == "winxp" and self.arch == "win64":
             version = "winxp64"
-        self.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
-        self.version = version
+        # Read back: with cases side by side, now and then the prefix's own reg.exe ends without having written.
+        for _ in range(3):
+            self.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
+            if version in self.wine("reg", "query", r"HKCU\Software\Wine", "/v", "Version").stdout.decode().split():
+                self.version = version
+                return
+            print("set_version: %s not written; the prefix stopped and tried again" % version, file=sys.stderr)
+            self.stop()
+        raise AssertionError("the prefix does not take Windows version %s" % version)
 
     def xdo(self, *args):
         out = subprocess.run(["xdotool", *map(str, args)], env=self.env(), stdout=subprocess.PIPE,
@@ -391,4 +398,9 @@ class Run:
             yield prefix
         finally:
             prefix.stop()
-            shutil.rmtree(os.path.dirname(prefix.path), ignore_errors=True)
+            # The folder itself stays until the run ends: Wine finds a prefix's server by the folder's inode, and a
+            # prefix of a case running beside this one must not get that inode while anything of this one lingers.
+            for entry in os.listdir(prefix.path):
+                path = os.path.join(prefix.path, entry)
+                shutil.rmtree(path, ignore_errors=True) if os.path.isdir(path) and not os.path.islink(path) \
+                    else os.remove(path)

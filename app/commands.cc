@@ -110,9 +110,7 @@ int RunCommand(Platform& platform, const Command& command) {
     platform.WriteOutput(report + "Restarting the computer now.\r\n");
     return kExitRestartStarted;
   }
-  if (!log.path.empty()) {
-    platform.AppendToFile(log.path, "The restart could not be started: exit code 3010 instead.\r\n\r\n", kLogLimit);
-  }
+  LogRestartRefused(platform, log);
   platform.WriteOutput(report + "Restart the computer to finish.\r\n");
   return kExitRestartRequired;
 }

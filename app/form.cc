@@ -96,6 +96,7 @@ void frmVeltrik::cmdStart_Click() {
     platform_.ShowMessageBox(BootOptionsMessage(state_.strNewLine), kMessageBoxInformation, state_.strAppTitle);
   }
   if (!Restart(platform_, boot_menu ? kRestartCommand : kRestartToBootOptionsCommand)) {
+    LogRestartRefused(platform_, log);
     platform_.SetCaption(state_.strAppTitle);
     platform_.ShowMessageBox("Safe Mode is repaired, but Windows could not be restarted." + state_.strNewLine +
                                  "Please save your work and restart the computer yourself." + state_.strNewLine +

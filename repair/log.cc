@@ -52,7 +52,12 @@ LogPlace LogOfflineRepair(Platform& platform, const std::string& started, const 
                           const OfflineOutcome& repair) {
   const std::string branch = "the installed Windows in " + Printable(folder) +
                              (repair.control_set.empty() ? "" : ", control set " + repair.control_set);
-  return WriteLog(platform, {started, repair.windows, branch, repair.report, ExitOutcome(repair.exit_code)}, folder);
+  const std::string windows = repair.windows.empty() ? "not identified" : repair.windows;
+  return WriteLog(platform, {started, windows, branch, repair.report, ExitOutcome(repair.exit_code)}, folder);
+}
+
+void LogRestartRefused(Platform& platform, const LogPlace& log) {
+  if (!log.path.empty()) platform.AppendToFile(log.path, "The restart could not be started.\r\n\r\n", kLogLimit);
 }
 
 std::string ExitOutcome(int exit_code) {

@@ -44,6 +44,9 @@ LogPlace LogRepair(Platform& platform, const std::string& started, int template_
 LogPlace LogOfflineRepair(Platform& platform, const std::string& started, const std::string& folder,
                           const OfflineOutcome& repair);
 
+// Adds to the record at `log` that the restart it announced could not start.
+void LogRestartRefused(Platform& platform, const LogPlace& log);
+
 // "repaired, restart needed (exit code 3010)" and the like.
 std::string ExitOutcome(int exit_code);
 

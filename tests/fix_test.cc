@@ -137,6 +137,10 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLi
     EXPECT_EQ(boxes[0].rfind("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] ", 0), 0u);
   }
   EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
+  const auto refused = [&] {  // the record says so where the restart it announced did not start
+    return fake.FileText("E:\\Tools\\Veltrik.log").ends_with("The restart could not be started.\r\n\r\n");
+  };
+  EXPECT_EQ(refused(), c.repaired && c.restarts.empty());
 
   // "/fix" in the same case restarts plainly, shows no box and says its outcome.
   fake = FakePlatform();
@@ -145,6 +149,7 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLi
   EXPECT_THAT(Restarts(fake), ::testing::IsSubsetOf({kRestart, std::string("restart-system")}));
   EXPECT_EQ(Restarts(fake).empty(), c.fix_exit != kExitRestartStarted);
   EXPECT_TRUE(fake.Only("msgbox").empty());
+  EXPECT_EQ(refused(), c.fix_exit == kExitRestartRequired);
   EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartStarted ? "Restarting the computer now."
                                                 : c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
                                                 : " list): NOT repaired; "));

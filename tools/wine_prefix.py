@@ -168,14 +168,20 @@ class Prefix:
     def export(self, key):
         """The key and its subkeys as {key path: {value name: data text}}, lower case."""
         target = self.win_path("export.reg")
-        if os.path.exists(target):
-            os.remove(target)
-        self.wine("regedit", "/E", r"C:\export.reg", key)
-        if not os.path.exists(target):
-            return {}
-        with open(target, "rb") as f:
-            raw = f.read()
-        return parse_reg(raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("latin-1"))
+        # Asked again where nothing came: with two prefixes busy side by side, the prefix's own regedit now and
+        # then ends without writing. A key that is not there gives nothing both times.
+        for attempt in range(2):
+            if os.path.exists(target):
+                os.remove(target)
+            self.wine("regedit", "/E", r"C:\export.reg", key)
+            if os.path.exists(target):
+                with open(target, "rb") as f:
+                    raw = f.read()
+                keys = parse_reg(raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("latin-1"))
+                if keys:
+                    return keys
+            time.sleep(1)
+        return {}
 
     def add_drive(self, letter, same_as=None):
         """A second drive, as a link under dosdevices (Wine reports it fixed), or a second letter for drive

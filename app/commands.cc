@@ -90,8 +90,8 @@ int RunCommand(Platform& platform, const Command& command) {
   const BranchCheck before = CheckBranch(platform, stored);
   const BranchCheck after = fix && !before.complete() ? FixSafeMode(platform, state.strWinDir, stored) : before;
   const Verdict verdict = Judge(before, fix, &after);
-  std::string report = BranchReport(platform, verdict, before, after, stored, fix) +
-                       EnvironmentFinding(environment, "\r\n");
+  std::string report =
+      BranchReport(platform, verdict, before, after, stored, fix) + EnvironmentFinding(environment, "\r\n");
   if (!fix) {
     platform.WriteOutput(report);
     return verdict.exit_code;
@@ -103,7 +103,8 @@ int RunCommand(Platform& platform, const Command& command) {
                                  ExitOutcome(restart ? kExitRestartStarted : verdict.exit_code), state.strWinDir);
   report += log.line;
   if (!restart) {
-    platform.WriteOutput(report + (verdict.exit_code == kExitRestartRequired ? "Restart the computer to finish.\r\n" : ""));
+    platform.WriteOutput(report +
+                         (verdict.exit_code == kExitRestartRequired ? "Restart the computer to finish.\r\n" : ""));
     return verdict.exit_code;
   }
   if (Restart(platform, kRestartCommand)) {

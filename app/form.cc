@@ -80,9 +80,9 @@ void frmVeltrik::cmdStart_Click() {
   // The restart that follows ends the program: the record is on the disk first.
   const std::string report =
       BranchReport(platform_, Judge(before, true, &check), before, check, stored, true) + finding;
-  const LogPlace log = LogRepair(platform_, "the window", stored.id, report,
-                                 check.complete() ? "repaired, restarting the computer" : "NOT repaired, no restart",
-                                 state_.strWinDir);
+  const LogPlace log =
+      LogRepair(platform_, "the window", stored.id, report,
+                check.complete() ? "repaired, restarting the computer" : "NOT repaired, no restart", state_.strWinDir);
   if (!check.complete()) {
     // A restart now would cost the user's session and leave Safe Mode broken.
     platform_.SetCaption(state_.strAppTitle);
@@ -127,9 +127,9 @@ void frmVeltrik::FixInstalledWindows() {
   const std::string& folder = found.front();
   const OfflineWindows windows = IdentifyOffline(platform_, folder);
   if (!windows.error.empty()) {
-    platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + windows.error +
-                                 nl,
-                             kMessageBoxWarning, state_.strAppTitle);
+    platform_.ShowMessageBox(
+        "Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + windows.error + nl,
+        kMessageBoxWarning, state_.strAppTitle);
     return;
   }
   if (!platform_.AskYesNo("Veltrik runs in a recovery environment. Repair Safe Mode of the Windows installed in " +
@@ -147,9 +147,9 @@ void frmVeltrik::FixInstalledWindows() {
   platform_.SetCaption(state_.strAppTitle);
   const LogPlace log = LogOfflineRepair(platform_, "the window", folder, outcome);
   if (!outcome.repaired()) {
-    platform_.ShowMessageBox("Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report +
-                                 log.line,
-                             kMessageBoxWarning, state_.strAppTitle);
+    platform_.ShowMessageBox(
+        "Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report + log.line,
+        kMessageBoxWarning, state_.strAppTitle);
     return;
   }
   platform_.ShowMessageBox(

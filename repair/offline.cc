@@ -109,8 +109,8 @@ bool SameFolder(Platform& platform, const std::string& a, const std::string& b) 
 Environment DetectEnvironment(Platform& platform, const std::string& running_win_dir) {
   if (!KeyExists(platform, kMiniNtKey)) return Environment::kInstalledWindows;
   std::uint32_t setup = 0;
-  const bool in_setup = ReadNumber(platform, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", "SystemSetupInProgress", setup) &&
-                        setup == 1;
+  const bool in_setup =
+      ReadNumber(platform, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", "SystemSetupInProgress", setup) && setup == 1;
   const bool ram_drive = AsciiLower(running_win_dir.substr(0, 2)) == "x:";
   return in_setup || ram_drive ? Environment::kRecovery : Environment::kPlantedMiniNt;
 }
@@ -119,7 +119,8 @@ std::string EnvironmentFinding(Environment environment, const std::string& nl) {
   if (environment != Environment::kPlantedMiniNt) return "";
   return "Look at this: " + std::string(kMiniNtKey) +
          " is present, which marks a recovery environment, but this is a running Windows: it may have been "
-         "planted. Veltrik left it as it is." + nl;
+         "planted. Veltrik left it as it is." +
+         nl;
 }
 
 std::string RecoveryRefusal(Platform& platform, const std::string& running_win_dir) {
@@ -131,8 +132,9 @@ std::string RecoveryRefusal(Platform& platform, const std::string& running_win_d
     text += "Installed Windows: " + folder + "; to repair it: veltrik.exe /fix /offline " + folder + "\r\n";
   }
   if (found.empty()) {
-    text += "No installed Windows was found on the fixed drives (unlock a BitLocker drive first: manage-bde "
-            "-unlock); then, e.g.: veltrik.exe /fix /offline D:\\Windows\r\n";
+    text +=
+        "No installed Windows was found on the fixed drives (unlock a BitLocker drive first: manage-bde "
+        "-unlock); then, e.g.: veltrik.exe /fix /offline D:\\Windows\r\n";
   }
   return text;
 }
@@ -182,8 +184,9 @@ OfflineWindows IdentifyOffline(Platform& platform, const std::string& folder) {
     // says nothing of the version: guessing would write another Windows' list.
     LoadedHive hive(platform, software, "VeltrikOfflineSoftware");
     if (hive.status() != 0) {
-      out.error = "The SOFTWARE hive of " + shown + ", which names its version, could not be loaded: " +
-                  platform.ErrorText(hive.status()) + ". Nothing was changed.";
+      out.error = "The SOFTWARE hive of " + shown +
+                  ", which names its version, could not be loaded: " + platform.ErrorText(hive.status()) +
+                  ". Nothing was changed.";
       return out;
     }
     const std::string key = hive.key() + "\\Microsoft\\Windows NT\\CurrentVersion";
@@ -238,15 +241,15 @@ std::string MakeBackup(Platform& platform, const std::string& config, std::strin
       continue;
     }
     constexpr std::int32_t kSharingViolation = 32;
-    std::string text = "The SYSTEM hive could not be backed up (" + Printable(config + name) + "): " +
-                       (status == kSharingViolation ? "the file is in use, by a running Windows or another program: "
-                                                    : "") +
-                       platform.ErrorText(status) + ".";
+    std::string text =
+        "The SYSTEM hive could not be backed up (" + Printable(config + name) +
+        "): " + (status == kSharingViolation ? "the file is in use, by a running Windows or another program: " : "") +
+        platform.ErrorText(status) + ".";
     bool removed = true;
     for (const std::string& file : copied) removed &= platform.RemoveFile(file);
     removed = removed && platform.RemoveFolder(backup);
-    text += removed ? " Nothing was changed." : " Nothing was changed, but the unfinished backup " + Printable(backup) +
-                                                    " is left; delete it.";
+    text += removed ? " Nothing was changed."
+                    : " Nothing was changed, but the unfinished backup " + Printable(backup) + " is left; delete it.";
     backup.clear();
     return text;
   }

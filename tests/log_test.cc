@@ -22,7 +22,9 @@ const std::string kBeside = "E:\\Tools\\Veltrik.log", kInWindows = "C:\\WINDOWS\
 // Windows 10 with its whole list, but for the shell.
 void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
   fake.version = {10, 0};
-  for (const RegistryEntry& e : LoadTemplate(fake, 109).entries) fake.keys[e.key][e.name.value_or("")] = {e.data, e.type};
+  for (const RegistryEntry& e : LoadTemplate(fake, 109).entries) {
+    fake.keys[e.key][e.name.value_or("")] = {e.data, e.type};
+  }
   fake.keys[kSafeBoot].erase("AlternateShell");
   if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
 }
@@ -85,8 +87,8 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
     FakePlatform fake;
     Hijacked(fake, std::nullopt);
     fake.fixed_drives = {"C:\\", "D:\\"};
-    fake.PutHive("D:\\Windows\\System32\\config\\SYSTEM", {{"Select", {{"Default", StoredValue("1", ValueType::kDword)}}},
-                                                          {"ControlSet001\\Control", {}}});
+    fake.PutHive("D:\\Windows\\System32\\config\\SYSTEM",
+                 {{"Select", {{"Default", StoredValue("1", ValueType::kDword)}}}, {"ControlSet001\\Control", {}}});
     damage(fake);
     std::vector<std::string> args = {"/fix"};
     if (offline) args = {"/fix", "/offline", "D:\\Windows"};
@@ -112,7 +114,8 @@ TEST(LogTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
   std::string bytes;
   for (int i = 0; i < 70; ++i) bytes += static_cast<char>(i * 7);
   std::string hex;
-  for (int i = 0; i < 64; ++i) hex += "0123456789abcdef"[(i * 7 & 255) >> 4] + std::string(1, "0123456789abcdef"[i * 7 & 15]) + " ";
+  const char* digits = "0123456789abcdef";
+  for (int i = 0; i < 64; ++i) hex += digits[(i * 7 & 255) >> 4] + std::string(1, digits[i * 7 & 15]) + " ";
   // clang-format off
   for (auto [shell, shown] : {
            std::tuple{std::optional<StoredValue>(StoredValue("%SystemRoot%\\evil\r\n.exe", ValueType::kExpandString)),
@@ -121,7 +124,8 @@ TEST(LogTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
             "(not a string: REG_MULTI_SZ cmd.exe\\x00evil.exe)"},
            {StoredValue("7", ValueType::kDword), "(not a string: REG_DWORD 7)"},
            {StoredValue(bytes, ValueType::kBinary), "(not a string: REG_BINARY " + hex + "... (70 bytes))"},
-           {StoredValue(std::string("\x01\0\0\0\0\0\0\xff", 8), ValueType{11}), "(not a string: REG_QWORD 01 00 00 00 00 00 00 ff)"},
+           {StoredValue(std::string("\x01\0\0\0\0\0\0\xff", 8), ValueType{11}),
+            "(not a string: REG_QWORD 01 00 00 00 00 00 00 ff)"},
            {StoredValue("", ValueType::kNone), "(not a string: REG_NONE)"},
            {std::nullopt, "(absent)"}}) {
     // clang-format on

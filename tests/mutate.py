@@ -16,7 +16,8 @@ FAULTS = [  # what, file, exact text (found once), replacement
     ("no read-back after the writes", BRANCH, ": Missing(platform, stored.entries));", ": std::move(misses));"),
     ("a refused write counts as replaced", BRANCH, "std::none_of(after.different", "std::any_of(after.different"),
     ("SOFTWARE loaded without being there", OFFLINE, "GetPathKind(software) == PathKind::kFile", "true"),
-    ("SOFTWARE's failed load guessed", OFFLINE, "if (hive.status() != 0) {\n      out.error", "if (false) {\n out.error"),
+    ("SOFTWARE's failed load guessed", OFFLINE, "if (hive.status() != 0) {\n      out.error",
+     "if (false) {\n out.error"),
     ("SOFTWARE's failed unload ignored", OFFLINE, "status = hive.Unload()) {\n      out", "status = 0) {\n      out"),
     ("SYSTEM's failed unload ignored", OFFLINE, "status = hive.Unload()) {\n    return", "status = 0) {\n    return"),
     ("Select\\Default of any type", OFFLINE, "if (type != ValueType::kDword) return", "if (false) return"),
@@ -71,7 +72,8 @@ def main():
         finally:
             with open(os.path.join(ROOT, path), "w", encoding="utf-8") as f:
                 f.write(text)
-        print("%s %s%s" % ("killed  " if killed else "SURVIVED", what, "" if built else " (does not build)"), flush=True)
+        verdict = "killed  " if killed else "SURVIVED"
+        print("%s %s%s" % (verdict, what, "" if built else " (does not build)"), flush=True)
         if not killed:
             survived.append(what)
     print("mutate: %d of %d faults killed" % (len(FAULTS) - len(survived), len(FAULTS)))

@@ -37,7 +37,9 @@ void Install(FakePlatform& fake, Keys software = Software("6.1")) {
   fake.PutHive(kConfig + "SYSTEM", {{"Select", {{"Default", StoredValue("2", ValueType::kDword)}}},
                                     {"ControlSet001\\Control\\SafeBoot", {{"AlternateShell", "old.exe"}}},
                                     {"ControlSet002\\Control\\SafeBoot", {{"AlternateShell", "evil\r\n.exe"}}}});
-  for (const char* log : {"SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) fake.files[Fold(kConfig + log)] = {'l', 'o', 'g'};
+  for (const char* log : {"SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) {
+    fake.files[Fold(kConfig + log)] = {'l', 'o', 'g'};
+  }
   if (!software.empty()) fake.PutHive(kConfig + "SOFTWARE", std::move(software));
   fake.fixed_drives = {"C:\\", "D:\\"};
 }
@@ -52,7 +54,8 @@ void ExpectAllUnloaded(const FakePlatform& fake) {
 }
 
 TEST(OfflineTest, TheListIsTheInstalledWindowsOwnByItsSoftwareHiveElseItsDrive) {
-  const std::string kNoVersion = "no version in its SOFTWARE hive, the Windows ", kNone = "no SOFTWARE hive, the Windows ";
+  const std::string kNoVersion = "no version in its SOFTWARE hive, the Windows ";
+  const std::string kNone = "no SOFTWARE hive, the Windows ";
   for (auto [software, users, line] : {std::tuple{Software("6.3", 10), false, std::string("version 10.0, Windows 10")},
                                        {Software("6.3"), false, "version 6.3, Windows 8.1"},
                                        {Software("6.1"), false, "version 6.1, Windows 7"},
@@ -137,7 +140,9 @@ TEST_P(OfflineFailureTest, NeverClaimsARepairAndUnloadsOnEveryPath) {
       EXPECT_EQ(fake.files, files) << action;
       EXPECT_EQ(fake.folders.size(), c.said.find("is left") != std::string::npos);
     }
-    if (c.exit_code == kExitUsage) EXPECT_THAT(fake.log, IsEmpty()) << "nothing touched";
+    if (c.exit_code == kExitUsage) {
+      EXPECT_THAT(fake.log, IsEmpty()) << "nothing touched";
+    }
     if (c.said.find("unloaded") == std::string::npos) ExpectAllUnloaded(fake);
     EXPECT_EQ(fake.Only("regset").empty(), !c.writes) << "written";
   }
@@ -176,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "could not be enabled: system error 1300. Run Veltrik as administrator (right-click it, \"Run as "
                     "administrator\")" + kNothing, false, kExitNotRepaired, "D:\\Windows", false, true},
         FailureCase{"SOFTWARE not loaded", [](FakePlatform& f) { f.Fail("LoadHive", "\\SOFTWARE$"); },
-                    "The SOFTWARE hive of D:\\Windows, which names its version, could not be loaded: system error 1314" +
+                    "The SOFTWARE hive of D:\\Windows, which names its version, could not be loaded: "
+                    "system error 1314" +
                         kNothing, false, kExitNotRepaired, "D:\\Windows", false, true},
         FailureCase{"SOFTWARE not unloaded", [](FakePlatform& f) { f.Fail("UnloadHive", "VeltrikOfflineSoftware"); },
                     "The SOFTWARE hive of D:\\Windows could not be unloaded: system error 5. Restart the computer "
@@ -299,7 +305,8 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
     EXPECT_EQ(fake.Only("regset").empty(), what != std::string("one, yes")) << what;
     if (!fake.Only("regset").empty()) {  // off the window's thread, with the buttons off
       const auto at = [&](const std::string& line) { return std::find(fake.log.begin(), fake.log.end(), line); };
-      EXPECT_TRUE(at("disable exit") < at("aside") && at("aside") < at("aside-end") && at("aside-end") < at("enable start"));
+      EXPECT_TRUE(at("disable exit") < at("aside") && at("aside") < at("aside-end") &&
+                  at("aside-end") < at("enable start"));
       EXPECT_TRUE(at("aside") < at(fake.Only("mkdir").at(0)) && at(fake.Only("regset").back()) < at("aside-end"));
     }
     EXPECT_THAT(fake.Only("launch"), IsEmpty()) << what << ": no import, boot menu or restart";

@@ -395,8 +395,9 @@ std::string Win32Platform::LocalTimeWithOffset() {
   TIME_ZONE_INFORMATION zone;
   const DWORD which = ::GetTimeZoneInformation(&zone);
   // UTC = local time + bias, in minutes.
-  const LONG bias = zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias
-                                 : which == TIME_ZONE_ID_INVALID ? 0 : zone.StandardBias);
+  const LONG bias = zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT  ? zone.DaylightBias
+                                 : which == TIME_ZONE_ID_INVALID ? 0
+                                                                 : zone.StandardBias);
   const LONG east = which == TIME_ZONE_ID_INVALID ? 0 : -bias;
   wchar_t text[64];
   ::wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u %c%02ld:%02ld", now.wYear, now.wMonth, now.wDay, now.wHour,
@@ -422,18 +423,20 @@ std::int32_t Win32Platform::AppendToFile(std::string_view path, std::string_view
   // check and the write share that handle: the folder may be the user's
   // Downloads, where anything the user runs can plant a link to a system file.
   const auto open = [&wpath](ScopedFile& file) -> std::int32_t {
-    file = ScopedFile(::CreateFileW(wpath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    file =
+        ScopedFile(::CreateFileW(wpath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
       const DWORD error = ::GetLastError();
       const DWORD attributes = ::GetFileAttributesW(wpath.c_str());
-      return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kStatusLink
-                                                                                              : static_cast<std::int32_t>(error);
+      return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                 ? kStatusLink
+                 : static_cast<std::int32_t>(error);
     }
     BY_HANDLE_FILE_INFORMATION info;
     if (!::GetFileInformationByHandle(file.get(), &info)) return static_cast<std::int32_t>(::GetLastError());
-    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || info.nNumberOfLinks > 1) {
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.nNumberOfLinks > 1) {
       return kStatusLink;
     }
     return 0;

@@ -552,7 +552,8 @@ def every_repair_leaves_its_record_beside_the_program(run):
         p.launch(exe=p.win_path(r"third\veltrik.exe"))
         fix_and_wait(p, "log-hard-link")
         with open(p.win_path("victim.txt"), "rb") as f:
-            check_eq((f.read(), text(windows_log).count("==== ")), (b"someone's data", 2), "a hard link at the log's name")
+            check_eq((f.read(), text(windows_log).count("==== ")), (b"someone's data", 2),
+                     "a hard link at the log's name")
         p.stop()
         exe, log = copy("fourth")
         p.put(r"fourth\Veltrik.log", b"old record\r\n" * 100000)

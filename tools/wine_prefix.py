@@ -305,7 +305,7 @@ class Prefix:
         with contextlib.suppress(FileNotFoundError):
             os.remove(self.win_path("record.log"))
 
-    def wait_record(self, name, count=1, timeout=150):
+    def wait_record(self, name, count=1, timeout=90):
         """The records of program `name` once there are `count` of them."""
         deadline = time.time() + timeout
         while time.time() < deadline and len(self.records_of(name)) < count:

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "repair/branch.h"
+#include "repair/reg_file.h"
 
 namespace veltrik::testing {
 
@@ -21,10 +22,15 @@ namespace {
 // Copies the value at `key` into `out`, if there is one.
 template <typename Map, typename Out>
 bool Lookup(const Map& map, const typename Map::key_type& key, Out& out) {
-  auto it = map.find(key);
-  if (it == map.end()) return false;
-  out = it->second;
-  return true;
+  const auto it = map.find(key);
+  return it != map.end() && (out = it->second, true);
+}
+
+// Whether some key of `map` lies below folder or key `path`.
+template <typename Map>
+bool AnyBelow(const Map& map, const std::string& path) {
+  const std::string below = Fold(path) + "\\";
+  return std::any_of(map.begin(), map.end(), [&](const auto& entry) { return Fold(entry.first).rfind(below, 0) == 0; });
 }
 
 class FakeShell : public ShellObject {
@@ -54,11 +60,8 @@ bool FakePlatform::Fails(const std::string& op, std::string_view argument) const
   const std::string folded = Fold(argument);
   return std::any_of(failures_.begin(), failures_.end(), [&](const auto& f) {
     const std::string part = Fold(f.second);
-    if (!part.empty() && part.back() == '$') {
-      return f.first == op && folded.size() >= part.size() - 1 &&
-             folded.compare(folded.size() - part.size() + 1, part.size() - 1, part, 0, part.size() - 1) == 0;
-    }
-    return f.first == op && folded.find(part) != std::string::npos;
+    const bool at_end = !part.empty() && part.back() == '$';
+    return f.first == op && (at_end ? folded.ends_with(part.substr(0, part.size() - 1)) : folded.find(part) != std::string::npos);
   });
 }
 
@@ -71,8 +74,7 @@ std::vector<std::string> FakePlatform::Only(const std::string& prefix) const {
 
 std::string FakePlatform::FileText(const std::string& path) const {
   Bytes bytes;
-  Lookup(files, Fold(path), bytes);
-  return std::string(bytes.begin(), bytes.end());
+  return Lookup(files, Fold(path), bytes), std::string(bytes.begin(), bytes.end());
 }
 
 std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
@@ -84,9 +86,7 @@ std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size
 }
 
 bool FakePlatform::GetProfilesDirectory(std::string& path) {
-  if (Fails("GetProfilesDirectory", "")) return false;
-  path = profiles_directory;
-  return true;
+  return !Fails("GetProfilesDirectory", "") && (path = profiles_directory, true);
 }
 
 std::unique_ptr<ShellObject> FakePlatform::CreateObject(std::string_view prog_id) {
@@ -142,11 +142,8 @@ bool FakePlatform::RemoveFile(std::string_view path) {
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
   auto key = keys.find(entry.key);
   StoredValue value;
-  if (!entry.name) {  // a key is there when a key below it is
-    const std::string below = Fold(entry.key) + "\\";
-    const auto under = [&](const auto& k) { return Fold(k.first).rfind(below, 0) == 0; };
-    return key != keys.end() || std::any_of(keys.begin(), keys.end(), under) ? 0 : kStatusNotFound;
-  }
+  // A key is there when a key below it is.
+  if (!entry.name) return key != keys.end() || AnyBelow(keys, entry.key) ? 0 : kStatusNotFound;
   if (key == keys.end()) return kStatusNotFound;
   if (!Lookup(key->second, *entry.name, value)) return type = ValueType::kAbsent, kStatusNotFound;
   std::tie(type, data) = std::tie(value.type, value.data);
@@ -180,12 +177,16 @@ void FakePlatform::PutHive(const std::string& path, Keys hive_keys) {
   hives[Fold(path)] = std::move(hive_keys);
 }
 
+void FakePlatform::PutList(int id, bool folded) {
+  for (const RegistryEntry& e : LoadTemplate(*this, id).entries) {
+    keys[folded ? Fold(e.key) : e.key][e.name.value_or("")] = {e.data, e.type};
+  }
+}
+
 PathKind FakePlatform::GetPathKind(std::string_view path) {
-  const std::string key = Fold(path), below = key + "\\";
+  const std::string key = Fold(path);
   if (files.count(key)) return PathKind::kFile;
-  if (folders.count(key)) return PathKind::kFolder;
-  const auto under = [&](const auto& entry) { return entry.first.rfind(below, 0) == 0; };
-  return std::any_of(files.begin(), files.end(), under) ? PathKind::kFolder : PathKind::kNone;
+  return folders.count(key) || AnyBelow(files, key) ? PathKind::kFolder : PathKind::kNone;
 }
 
 bool FakePlatform::GetFileIdentity(std::string_view path, FileIdentity& identity) {
@@ -198,11 +199,7 @@ bool FakePlatform::GetFileIdentity(std::string_view path, FileIdentity& identity
 }
 
 bool FakePlatform::RemoveFolder(std::string_view path) {
-  const std::string key = Fold(path), below = key + "\\";
-  const auto under = [&](const auto& entry) { return entry.first.rfind(below, 0) == 0; };
-  if (Fails("RemoveFolder", path) || std::any_of(files.begin(), files.end(), under) || !folders.erase(key)) {
-    return false;
-  }
+  if (Fails("RemoveFolder", path) || AnyBelow(files, std::string(path)) || !folders.erase(Fold(path))) return false;
   log.push_back("rmdir " + std::string(path));
   return true;
 }
@@ -269,10 +266,6 @@ std::int32_t FakePlatform::AppendToFile(std::string_view path, std::string_view 
   return 0;
 }
 
-bool FakePlatform::RestartSystem() {
-  if (Fails("RestartSystem", "")) return false;
-  log.push_back("restart-system");
-  return true;
-}
+bool FakePlatform::RestartSystem() { return !Fails("RestartSystem", "") && (log.push_back("restart-system"), true); }
 
 }  // namespace veltrik::testing

@@ -7,8 +7,8 @@
 #include <map>
 #include <ostream>
 #include <set>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,21 +45,18 @@ class FakePlatform : public Platform {
   std::string system_directory = "C:\\WINDOWS\\system32";
   std::string profiles_directory = "C:\\Documents and Settings";
   std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106},
-                                    {107, kEmbeddedTemplate107}, {108, kEmbeddedTemplate108},
-                                    {109, kEmbeddedTemplate109}};
+      {107, kEmbeddedTemplate107}, {108, kEmbeddedTemplate108}, {109, kEmbeddedTemplate109}};
   std::map<std::string, std::string> registry;  // the shell object's view: folded path -> value
-  // The registry API's view: key -> value name -> value, any keys at all,
-  // spelled as first written. "regedit -s" imports into it, unless the
-  // editor is hijacked.
-  std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase> keys;
+  // The registry API's view: key -> value name -> value, any keys at all, spelled as first written.
+  // "regedit -s" imports into it, unless the editor is hijacked.
+  using Keys = std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase>;
+  Keys keys;
   bool regedit_imports = true;
   std::pair<std::uint32_t, std::uint32_t> version = {5, 1};  // Windows XP
   std::uint32_t exit_code = 0;                               // of every process waited for
   std::map<std::string, Bytes> files;  // folded path -> bytes; only C:\WINDOWS\ is writable
-  // An installed Windows seen offline: its folders, and its hive files (also in
-  // `files`) with their keys relative to the hive's root, written back when
-  // unloaded.
-  using Keys = std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase>;
+  // An installed Windows seen offline: its folders, and its hive files (also in `files`) with their keys
+  // relative to the hive's root, written back when unloaded.
   std::set<std::string> folders;      // folded
   std::map<std::string, Keys> hives;  // folded file path -> keys
   std::vector<std::string> fixed_drives = {"C:\\"};
@@ -71,9 +68,11 @@ class FakePlatform : public Platform {
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
   void PutHive(const std::string& path, Keys hive_keys);
+  // Puts the whole list of template `id` into the registry, its keys in lower case where `folded`.
+  void PutList(int id, bool folded = false);
 
-  // Fails operation `op`; with `argument`, only calls whose first argument
-  // contains it (case-insensitive), or ends with it where it ends in "$".
+  // Fails operation `op`; with `argument`, only calls whose first argument contains it (case-insensitive), or
+  // ends with it where it ends in "$".
   void Fail(const std::string& op, const std::string& argument = "") { failures_.emplace(op, argument); }
   bool Fails(const std::string& op, std::string_view argument) const;
 
@@ -81,7 +80,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> log;  // e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg", "user-launch 3 ..."
   std::vector<std::string> Only(const std::string& prefix) const;
   std::map<Control, bool> enabled;
-  std::string caption;
+  std::string caption, output;
   std::map<std::string, Bytes> last_written;  // every file's last write, even if deleted since
   int shell_objects_alive = 0;
   std::function<void()> on_events;  // what DoEvents and WaitForProcess deliver, as messages would
@@ -98,8 +97,7 @@ class FakePlatform : public Platform {
   }
   std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
   bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override {
-    std::tie(major, minor) = version;
-    return !Fails("GetWindowsVersion", "");
+    return std::tie(major, minor) = version, !Fails("GetWindowsVersion", "");
   }
   bool LoadCustomResource(int id, Bytes& data) override;
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
@@ -109,11 +107,7 @@ class FakePlatform : public Platform {
     log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
   }
   void DoEvents() override { Events("doevents"); }
-  void RunAside(const std::function<void()>& work) override {
-    log.push_back("aside");
-    work();
-    Events("aside-end");
-  }
+  void RunAside(const std::function<void()>& work) override { log.push_back("aside"), work(), Events("aside-end"); }
   void EndProgram() override { log.push_back("end"); }
   std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
@@ -135,15 +129,10 @@ class FakePlatform : public Platform {
   std::int32_t LoadHive(std::string_view name, std::string_view file) override;
   std::int32_t UnloadHive(std::string_view name) override;
   bool AskYesNo(std::string_view text, std::string_view title) override {
-    log.push_back("ask [" + std::string(title) + "] " + std::string(text));
-    return answer_yes;
+    return log.push_back("ask [" + std::string(title) + "] " + std::string(text)), answer_yes;
   }
   void WriteOutput(std::string_view text) override { output += text; }
-  std::string output;
-  void SetCaption(std::string_view text) override {
-    caption = text;
-    log.push_back("caption " + caption);
-  }
+  void SetCaption(std::string_view text) override { caption = text, log.push_back("caption " + caption); }
   void SetControlEnabled(Control control, bool on) override {
     static const char* const kNames[] = {"start", "about", "exit"};
     enabled[control] = on;
@@ -151,10 +140,7 @@ class FakePlatform : public Platform {
   }
 
  private:
-  void Events(const std::string& line) {
-    if (on_events) on_events();
-    log.push_back(line);
-  }
+  void Events(const std::string& line) { on_events ? on_events() : void(), log.push_back(line); }
   std::set<std::pair<std::string, std::string>> failures_;
   std::map<std::string, std::string> loaded_;  // hive name -> folded file
   ProcessId next_process_ = 100;

@@ -29,8 +29,7 @@ size_t MissingEntries(FakePlatform& fake, int id) {
   for (const RegistryEntry& e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
     ValueType type = ValueType::kNone;
     std::string data;
-    const bool same = fake.ReadRegistryEntry(e, type, data) == 0 && (!e.name || (data == e.data && type == e.type));
-    missing += !same;
+    missing += fake.ReadRegistryEntry(e, type, data) != 0 || (e.name && (data != e.data || type != e.type));
   }
   return missing;
 }
@@ -46,11 +45,8 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
   fake.log.clear();
   form.cmdStart_Click();
   const std::string import = "launch 2 regedit -s C:\\WINDOWS\\sxcas.reg";
-  std::vector<std::string> effects;
-  for (const std::string& line : fake.log) {
-    if (line.find(".tmp") == std::string::npos && line.rfind("write", 0) != 0) effects.push_back(line);
-  }
-  EXPECT_THAT(effects, ElementsAre("disable start", "disable about", "disable exit", "caption Fixing...", "doevents",
+  std::erase_if(fake.log, [](const std::string& line) { return line.find(".tmp") != line.npos || line.starts_with("write"); });
+  EXPECT_THAT(fake.log, ElementsAre("disable start", "disable about", "disable exit", "caption Fixing...", "doevents",
                                    kHklm, kHkcu, import, "wait 100 60000 ended", kHklm, kHkcu, import,
                                    "wait 101 60000 ended", "delete C:\\WINDOWS\\sxcas.reg", "doevents", "enable start",
                                    "enable about", "enable exit", "append E:\\Tools\\Veltrik.log",
@@ -64,14 +60,11 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
 TEST(FixSequenceTest, TheListFollowsTheVersionElseTheProfilesFolder) {
   using Version = std::pair<std::uint32_t, std::uint32_t>;
   const Version kUnknown = {0, 0};
-  // clang-format off
-  for (auto [version, profiles, id] : {
-           std::tuple{Version{5, 1}, "C:\\Users", 105}, {Version{5, 2}, "C:\\Users", 105}, {Version{6, 0}, "", 106},
+  for (auto [version, profiles, id] : {std::tuple{Version{5, 1}, "C:\\Users", 105}, {Version{5, 2}, "C:\\Users", 105}, {Version{6, 0}, "", 106},
            {Version{6, 1}, "", 107}, {Version{6, 2}, "", 108}, {Version{6, 3}, "", 108}, {Version{10, 0}, "", 109},
            {Version{10, 1}, "", 109}, {Version{11, 0}, "", 109}, {kUnknown, "C:\\Users", 106},
            {kUnknown, "d:\\USERS\\", 106}, {kUnknown, "C:\\Documents and Settings", 105}, {kUnknown, "C:\\Users2", 105},
            {kUnknown, "C:\\Profiles\\Users", 105}, {kUnknown, "C", 105}, {kUnknown, "!", 105}}) {
-    // clang-format on
     FakePlatform fake;
     fake.version = version;
     if (version == kUnknown) fake.Fail("GetWindowsVersion");
@@ -96,30 +89,29 @@ struct OutcomeCase {
   friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.what; }
 };
 
-class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {
- protected:
-  void Prepare(FakePlatform& fake) {
-    const OutcomeCase& c = GetParam();
-    fake.profiles_directory = "C:\\Users";
-    fake.version = c.version;
-    fake.exit_code = c.exit_code;
-    fake.files[Fold("C:\\WINDOWS\\") + RegFileName(ChooseTemplate(fake))] = {'o', 'l', 'd'};
-    for (auto [op, argument] : c.failures) {
-      fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
-      fake.Fail(op, argument);
-    }
+class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {};
+
+void Prepare(FakePlatform& fake, const OutcomeCase& c) {
+  fake.profiles_directory = "C:\\Users";
+  fake.version = c.version;
+  fake.exit_code = c.exit_code;
+  fake.files[Fold("C:\\WINDOWS\\") + RegFileName(ChooseTemplate(fake))] = {'o', 'l', 'd'};
+  for (auto [op, argument] : c.failures) {
+    fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
+    fake.Fail(op, argument);
   }
-  static std::vector<std::string> Restarts(const FakePlatform& fake) {  // with the boot-menu commands
-    std::vector<std::string> out = fake.Only("launch 0 "), shutdowns = fake.Only("launch 2 shutdown");
-    out.insert(out.end(), shutdowns.begin(), shutdowns.end());
-    return fake.Only("restart-system").empty() ? out : (out.push_back("restart-system"), out);
-  }
-};
+}
+
+std::vector<std::string> Restarts(const FakePlatform& fake) {  // with the boot-menu commands
+  std::vector<std::string> out = fake.Only("launch 0 "), shutdowns = fake.Only("launch 2 shutdown");
+  out.insert(out.end(), shutdowns.begin(), shutdowns.end());
+  return fake.Only("restart-system").empty() ? out : (out.push_back("restart-system"), out);
+}
 
 TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine) {
   const OutcomeCase& c = GetParam();
   FakePlatform fake;
-  Prepare(fake);
+  Prepare(fake, c);
   frmVeltrik form(fake);
   form.Form_Load();
   form.cmdStart_Click();
@@ -133,9 +125,7 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLi
   EXPECT_EQ(fake.caption, restarted ? "Restarting..." : kTitle);
   ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
   for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
-  if (!boxes.empty()) {
-    EXPECT_EQ(boxes[0].rfind("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] ", 0), 0u);
-  }
+  EXPECT_TRUE(boxes.empty() || boxes[0].starts_with("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] "));
   EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
   const auto refused = [&] {  // the record says so where the restart it announced did not start
     return fake.FileText("E:\\Tools\\Veltrik.log").ends_with("The restart could not be started.\r\n\r\n");
@@ -144,7 +134,7 @@ TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLi
 
   // "/fix" in the same case restarts plainly, shows no box and says its outcome.
   fake = FakePlatform();
-  Prepare(fake);
+  Prepare(fake, c);
   EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix"})), c.fix_exit);
   EXPECT_THAT(Restarts(fake), ::testing::IsSubsetOf({kRestart, std::string("restart-system")}));
   EXPECT_EQ(Restarts(fake).empty(), c.fix_exit != kExitRestartStarted);
@@ -165,7 +155,6 @@ const std::vector<std::string> kBootOptionsBox = {"Safe Mode is repaired", "Trou
                                                   "Startup Settings, Restart, and then press 4"};
 const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = "run Veltrik as administrator";
 
-// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, FixOutcomeTest,
     ::testing::Values(
@@ -199,7 +188,6 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"bcdedit never ends", {{"WaitForProcess", ""}}, kBootOptions, kBootOptionsBox, true, false, kTen},
         OutcomeCase{"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"},
                     kBootOptionsBox, true, false, {6, 2}, 1}));
-// clang-format on
 
 TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) {
   FakePlatform fake;
@@ -237,7 +225,7 @@ TEST(FixCompletionTest, ADwordMissingDifferentOrOfAnotherTypeIsRewrittenAsADword
            {"a string", StoredValue("1")}, {"a binary", StoredValue("", ValueType{3})}}) {
     FakePlatform fake;
     const SafeBootTemplate stored = LoadTemplate(fake, 109);
-    for (const RegistryEntry& e : stored.entries) fake.keys[e.key][e.name.value_or("")] = {e.data, e.type};
+    fake.PutList(109);
     ASSERT_EQ(CheckBranch(fake, stored).missing, 0u) << what;
     fake.keys[media].erase("SafeBootDrivers");
     if (damage) fake.keys[media]["safebootdrivers"] = *damage;

@@ -22,9 +22,7 @@ const std::string kBeside = "E:\\Tools\\Veltrik.log", kInWindows = "C:\\WINDOWS\
 // Windows 10 with its whole list, but for the shell.
 void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
   fake.version = {10, 0};
-  for (const RegistryEntry& e : LoadTemplate(fake, 109).entries) {
-    fake.keys[e.key][e.name.value_or("")] = {e.data, e.type};
-  }
+  fake.PutList(109);
   fake.keys[kSafeBoot].erase("AlternateShell");
   if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
 }
@@ -72,7 +70,6 @@ TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeRe
 
 TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRepairGoesOn) {
   const std::string kRefused = kBeside + " refused: system error ";
-  // clang-format off
   for (auto [what, damage, offline, said] : {
            std::tuple{"beside", std::function<void(FakePlatform&)>([](FakePlatform&) {}), false, "Log: " + kBeside},
            {"a folder of that name", [](FakePlatform& f) { f.folders.insert(Fold(kBeside)); }, false,
@@ -83,7 +80,6 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
             "Log: " + kInWindows + " (" + kRefused + "5)"},
            {"nowhere", [](FakePlatform& f) { f.Fail("AppendToFile"); }, false,
             "No log could be written (" + kRefused + "5; " + kInWindows + " refused: system error 5)"}}) {
-    // clang-format on
     FakePlatform fake;
     Hijacked(fake, std::nullopt);
     fake.fixed_drives = {"C:\\", "D:\\"};
@@ -116,7 +112,6 @@ TEST(LogTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
   std::string hex;
   const char* digits = "0123456789abcdef";
   for (int i = 0; i < 64; ++i) hex += digits[(i * 7 & 255) >> 4] + std::string(1, digits[i * 7 & 15]) + " ";
-  // clang-format off
   for (auto [shell, shown] : {
            std::tuple{std::optional<StoredValue>(StoredValue("%SystemRoot%\\evil\r\n.exe", ValueType::kExpandString)),
                       std::string("(not a string: REG_EXPAND_SZ %SystemRoot%\\evil\\x0D\\x0A.exe)")},
@@ -128,7 +123,6 @@ TEST(LogTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
             "(not a string: REG_QWORD 01 00 00 00 00 00 00 ff)"},
            {StoredValue("", ValueType::kNone), "(not a string: REG_NONE)"},
            {std::nullopt, "(absent)"}}) {
-    // clang-format on
     FakePlatform fake;
     Hijacked(fake, shell);
     EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);

@@ -14,14 +14,6 @@ namespace {
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 const std::string kRoot = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
-struct TemplateCase {
-  int id;
-  size_t minimal, network, dwords;  // entries of each section; DWORD values among them
-  const char *reg, *work;
-  Bytes descriptor;
-  const char* last;  // the value of the last entry
-  friend void PrintTo(const TemplateCase& c, std::ostream* os) { *os << "template " << c.id; }
-};
 
 // What the .reg file must hold: the template as single-byte text, NULs gone,
 // every line after the header line ended by CR LF.
@@ -35,46 +27,37 @@ std::string ExpectedReg(const Bytes& stored) {
   return t;
 }
 
-class TemplateTest : public ::testing::TestWithParam<TemplateCase> {};
+// What the registry must hold, and the .reg file made through the work file, whose descriptor (a one-dimensional
+// byte array) counts the template's bytes.
+TEST(TemplateTest, EntriesAndTheImportableFile) {
+  // template, entries of Minimal and Network, DWORD values among them, .reg file, the last entry's value
+  for (auto [id, minimal, network, dwords, name, last] : {std::tuple{105, 42u, 82u, 0, "sxcas", "Human Interface Devices"},
+         {106, 52u, 103u, 0, "svcas", "SecurityDevices"}, {107, 60u, 114u, 0, "svcas", "SecurityDevices"},
+         {108, 67u, 124u, 0, "svcas", "SecurityDevices"}, {109, 87u, 146u, 2, "svcas", "Firmware"}}) {
+    SCOPED_TRACE(id);
+    FakePlatform fake;
+    const auto entries = LoadTemplate(fake, id).entries;
+    ASSERT_EQ(entries.size(), 3 + minimal + network);
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.type == ValueType::kDword; }), dwords);
+    const std::optional<std::string> shell = "AlternateShell";
+    EXPECT_EQ(std::tie(entries[0].key, entries[0].name, entries[0].data), std::make_tuple(kRoot, shell, "cmd.exe"));
+    EXPECT_EQ(std::tie(entries[1].key, entries[1].name), std::make_tuple(kRoot + "\\Minimal", std::nullopt));
+    EXPECT_EQ(entries[2 + minimal].key, kRoot + "\\Network");
+    EXPECT_EQ(entries.back().data, last);
 
-// What the registry must hold, and the .reg file made through the work file.
-TEST_P(TemplateTest, EntriesAndTheImportableFile) {
-  const TemplateCase& c = GetParam();
-  FakePlatform fake;
-  const auto entries = LoadTemplate(fake, c.id).entries;
-  ASSERT_EQ(entries.size(), 3 + c.minimal + c.network);
-  EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.type == ValueType::kDword; }),
-            c.dwords);
-  const std::optional<std::string> shell = "AlternateShell";
-  EXPECT_EQ(std::tie(entries[0].key, entries[0].name, entries[0].data), std::make_tuple(kRoot, shell, "cmd.exe"));
-  EXPECT_EQ(std::tie(entries[1].key, entries[1].name), std::make_tuple(kRoot + "\\Minimal", std::nullopt));
-  EXPECT_EQ(entries[2 + c.minimal].key, kRoot + "\\Network");
-  EXPECT_EQ(entries.back().data, c.last);
-
-  const std::string reg = std::string("C:\\WINDOWS\\") + c.reg, work = std::string("C:\\WINDOWS\\") + c.work;
-  ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, c.id), "C:\\WINDOWS\\"));
-  EXPECT_EQ(fake.FileText(reg), ExpectedReg(fake.resources[c.id]));
-  EXPECT_EQ(fake.FileText(reg).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
-  Bytes image = fake.last_written.at(Fold(work));
-  EXPECT_EQ(Bytes(image.begin(), image.begin() + 12), c.descriptor);
-  EXPECT_EQ(Bytes(image.begin() + 12, image.end()), fake.resources[c.id]);
-  EXPECT_THAT(fake.log, ::testing::ElementsAre("write " + work, "write " + reg, "delete " + work));
+    const std::string reg = "C:\\WINDOWS\\" + std::string(name) + ".reg", work = "C:\\WINDOWS\\" + std::string(name) + ".tmp";
+    ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, id), "C:\\WINDOWS\\"));
+    EXPECT_EQ(fake.FileText(reg), ExpectedReg(fake.resources[id]));
+    EXPECT_TRUE(fake.FileText(reg).starts_with("Windows Registry Editor Version 5.00\r\n"));
+    const Bytes image = fake.last_written.at(Fold(work));
+    const std::size_t size = fake.resources[id].size();
+    ASSERT_LT(size, 0x10000u);
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 12),
+              Bytes({0x11, 0x20, 0x01, 0x00, std::uint8_t(size), std::uint8_t(size >> 8), 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(image.begin() + 12, image.end()), fake.resources[id]);
+    EXPECT_THAT(fake.log, ::testing::ElementsAre("write " + work, "write " + reg, "delete " + work));
+  }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Stored, TemplateTest,
-    ::testing::Values(TemplateCase{105, 42, 82, 0, "sxcas.reg", "sxcas.tmp",
-                                   {0x11, 0x20, 0x01, 0x00, 0xD4, 0x34, 0, 0, 0, 0, 0, 0}, "Human Interface Devices"},
-                      TemplateCase{106, 52, 103, 0, "svcas.reg", "svcas.tmp",
-                                   {0x11, 0x20, 0x01, 0x00, 0x98, 0x83, 0, 0, 0, 0, 0, 0}, "SecurityDevices"},
-                      TemplateCase{107, 60, 114, 0, "svcas.reg", "svcas.tmp",
-                                   {0x11, 0x20, 0x01, 0x00, 0xE3, 0x48, 0, 0, 0, 0, 0, 0}, "SecurityDevices"},
-                      TemplateCase{108, 67, 124, 0, "svcas.reg", "svcas.tmp",
-                                   {0x11, 0x20, 0x01, 0x00, 0x77, 0x50, 0, 0, 0, 0, 0, 0}, "SecurityDevices"},
-                      TemplateCase{109, 87, 146, 2, "svcas.reg", "svcas.tmp",
-                                   {0x11, 0x20, 0x01, 0x00, 0xB1, 0x60, 0, 0, 0, 0, 0, 0}, "Firmware"}));
-// clang-format on
 
 TEST(BuildRegFileTest, ABlockedWorkFileStillGivesTheWholeRegFile) {
   for (const char* op : {"WriteWholeFile", "ReadWholeFile"}) {
@@ -86,82 +69,50 @@ TEST(BuildRegFileTest, ABlockedWorkFileStillGivesTheWholeRegFile) {
   }
 }
 
-struct ConvertCase {
-  const char* what;
-  Bytes work;
-  std::string reg;  // after the header line
-  friend void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.what; }
-};
-
-class ConvertTest : public ::testing::TestWithParam<ConvertCase> {};
-
-TEST_P(ConvertTest, CopiesEveryLineAfterTheFirst) {
-  EXPECT_EQ(RegTextFromWorkFile(GetParam().work), "Windows Registry Editor Version 5.00\r\n" + GetParam().reg);
-}
-
 Bytes Utf16(const std::string& s) {
   Bytes b = {0xFF, 0xFE};
   for (char c : s) b.insert(b.end(), {static_cast<std::uint8_t>(c), 0});
   return b;
 }
-const Bytes kStale = {0x11, 0x20, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 'h', '\r', '\n', 'a', '\r', '\n', '[', 'E', ']'};
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConvertTest,
-    ::testing::Values(
-        ConvertCase{"one line only", ByteArrayImage(B("REGEDIT4")), ""}, ConvertCase{"empty", {}, ""},
-        ConvertCase{"empty lines are copied", ByteArrayImage(B("h\r\n\r\na\r\n\r\nb")), "\r\na\r\n\r\nb\r\n"},
-        ConvertCase{"a final CR LF adds no line", ByteArrayImage(B("h\r\na\r\n")), "a\r\n"},
-        ConvertCase{"NULs are dropped", ByteArrayImage(B(std::string("h\r\na\0\0", 7))), "a\r\n"},
-        ConvertCase{"UTF-16 is narrowed", ByteArrayImage(Utf16("h\r\n[K]\r\n\r\n")), "[K]\r\n\r\n"},
-        ConvertCase{"non-ASCII becomes ?", ByteArrayImage({0xFF, 0xFE, 'h', 0, '\r', 0, '\n', 0, 0xE9, 0, 0x3B, 0x04}),
-                    "??\r\n"},
-        ConvertCase{"bytes past the count are ignored", kStale, "a\r\n"},
-        ConvertCase{"a count past the end is bounded",
-                    Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 'h', '\r', '\n', 'a'}, "a\r\n"},
-        ConvertCase{"no descriptor: taken whole", B("h\r\nb"), "b\r\n"}));
-// clang-format on
-
-const std::optional<std::string> kKeyOnly;
-
-struct ParseCase {
-  const char* what;
-  std::string text;
-  std::vector<RegistryEntry> entries;
-  friend void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.what; }
-};
-
-class ParseRegTextTest : public ::testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParseRegTextTest, ReadsKeysStringsAndDwords) {
-  const auto got = ParseRegText(GetParam().text);
-  ASSERT_EQ(got.size(), GetParam().entries.size());
-  for (size_t i = 0; i < got.size(); ++i) {
-    const RegistryEntry& want = GetParam().entries[i];
-    EXPECT_EQ(std::tie(got[i].key, got[i].name, got[i].data, got[i].type),
-              std::tie(want.key, want.name, want.data, want.type)) << i;
+TEST(ConvertTest, CopiesEveryLineAfterTheFirst) {
+  const Bytes kStale = {0x11, 0x20, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 'h', '\r', '\n', 'a', '\r', '\n', '[', 'E', ']'};
+  for (const auto& [work, reg] : std::vector<std::pair<Bytes, std::string>>{
+         {ByteArrayImage(B("REGEDIT4")), ""}, {{}, ""},  // one line only; empty
+         {ByteArrayImage(B("h\r\n\r\na\r\n\r\nb")), "\r\na\r\n\r\nb\r\n"},  // empty lines are copied
+         {ByteArrayImage(B("h\r\na\r\n")), "a\r\n"},                        // a final CR LF adds no line
+         {ByteArrayImage(B(std::string("h\r\na\0\0", 7))), "a\r\n"},        // NULs are dropped
+         {ByteArrayImage(Utf16("h\r\n[K]\r\n\r\n")), "[K]\r\n\r\n"},        // UTF-16 is narrowed
+         {ByteArrayImage({0xFF, 0xFE, 'h', 0, '\r', 0, '\n', 0, 0xE9, 0, 0x3B, 0x04}), "??\r\n"},  // non-ASCII: ?
+         {kStale, "a\r\n"},  // bytes past the count are ignored, a count past the end is bounded
+         {Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 'h', '\r', '\n', 'a'}, "a\r\n"},
+         {B("h\r\nb"), "b\r\n"}}) {  // no descriptor: taken whole
+    EXPECT_EQ(RegTextFromWorkFile(work), "Windows Registry Editor Version 5.00\r\n" + reg) << reg;
   }
 }
 
-const ValueType kDword = ValueType::kDword;
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ParseRegTextTest,
-    ::testing::Values(
-        ParseCase{"default value", "h\r\n\r\n[K\\A]\r\n@=\"Service\"\r\n", {{"K\\A", "", "Service"}}},
-        ParseCase{"key without values", "[K]\r\n\r\n[K\\B]\r\n@=\"x\"", {{"K", kKeyOnly, ""}, {"K\\B", "", "x"}}},
-        ParseCase{"escapes", "[K]\n\"a\\\"b\"=\"c\\\\d\\\"\"\n", {{"K", "a\"b", "c\\d\""}}},
-        ParseCase{"two values of one key", "[K]\r\n\"A\"=\"1\"\r\n@=\"2\"", {{"K", "A", "1"}, {"K", "", "2"}}},
-        ParseCase{"dwords, as numbers", "[K]\r\n\"D\"=dword:0000001f\r\n@=dword:FFFFFFFF\r\n\"z\"=dword:0",
-                  {{"K", "D", "31", kDword}, {"K", "", "4294967295", kDword}, {"K", "z", "0", kDword}}},
-        ParseCase{"other value kinds and broken lines are skipped",
-                  "[K]\r\n\"h\"=hex:01\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n\"d\"=dword:\r\n"
-                  "\"d\"=dword:123456789\r\n\"d\"=dword:1g\r\n\"d\"=DWORD:1\r\n",
-                  {{"K", kKeyOnly, ""}}},
-        ParseCase{"deletions and values before any key are ignored", "@=\"x\"\r\n[-K]\r\n@=\"y\"\r\n[]\r\n", {}}));
-// clang-format on
+TEST(ParseRegTextTest, ReadsKeysStringsAndDwords) {
+  const std::optional<std::string> kKeyOnly;
+  const ValueType kDword = ValueType::kDword;
+  for (const auto& [text, entries] : std::vector<std::pair<std::string, std::vector<RegistryEntry>>>{
+         {"h\r\n\r\n[K\\A]\r\n@=\"Service\"\r\n", {{"K\\A", "", "Service"}}},
+         {"[K]\r\n\r\n[K\\B]\r\n@=\"x\"", {{"K", kKeyOnly, ""}, {"K\\B", "", "x"}}},  // a key without values
+         {"[K]\n\"a\\\"b\"=\"c\\\\d\\\"\"\n", {{"K", "a\"b", "c\\d\""}}},
+         {"[K]\r\n\"A\"=\"1\"\r\n@=\"2\"", {{"K", "A", "1"}, {"K", "", "2"}}},
+         {"[K]\r\n\"D\"=dword:0000001f\r\n@=dword:FFFFFFFF\r\n\"z\"=dword:0",
+          {{"K", "D", "31", kDword}, {"K", "", "4294967295", kDword}, {"K", "z", "0", kDword}}},
+         // Other value kinds and broken lines are skipped; deletions and values before any key ignored.
+         {"[K]\r\n\"h\"=hex:01\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n\"d\"=dword:\r\n"
+          "\"d\"=dword:123456789\r\n\"d\"=dword:1g\r\n\"d\"=DWORD:1\r\n", {{"K", kKeyOnly, ""}}},
+         {"@=\"x\"\r\n[-K]\r\n@=\"y\"\r\n[]\r\n", {}}}) {
+    const auto got = ParseRegText(text);
+    ASSERT_EQ(got.size(), entries.size()) << text;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(std::tie(got[i].key, got[i].name, got[i].data, got[i].type),
+                std::tie(entries[i].key, entries[i].name, entries[i].data, entries[i].type)) << text;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace veltrik::testing

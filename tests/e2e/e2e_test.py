@@ -179,7 +179,9 @@ def window_by_mouse_and_by_keyboard_alone(run):
 
 def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
     """XP, Vista, 7 and 10, each with two thirds of its own entries gone, a hijacked shell, a foreign entry, the
-    policy set and stale work files; XP without shutdown.exe, so that the system's own call restarts it."""
+    policy set and stale work files; XP without shutdown.exe, so that the system's own call restarts it. Windows 10
+    is hostile too: a do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and
+    in its current folder; only the system's own run, and the registry API completes the branch."""
     for version in ("winxp", "vista", "win7", "win10"):
         keys = sorted(k for k in LISTS[version] if k.count("\\") == 6)  # the entries of Minimal and Network
         damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
@@ -193,9 +195,18 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
             work = r"windows\sxcas" if version == "winxp" else r"windows\svcas"
             p.put(work + ".tmp", b"stale work file " * 5000)
             p.put(work + ".reg", b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n\"x\"=\"y\"\r\n")
+            exe = cwd = None
             if version == "winxp":
                 os.remove(p.win_path(r"windows\system32\shutdown.exe"))
-            p.launch()
+            if version == "win10":
+                p.install_recorder(r"windows\regedit.exe")
+                p.overrides.append("regedit.exe=n")
+                for rel in (f + "\\" + n + ".exe" for f in ("download", "current")
+                            for n in ("regedit", "shutdown", "bcdedit")):
+                    p.install_recorder(rel)
+                exe, cwd = p.win_path(r"download\veltrik.exe"), p.win_path("current")
+                shutil.copy(os.path.join(p.build, "veltrik.exe"), exe)
+            p.launch(exe=exe, cwd=cwd)
             if version == "winxp":
                 p.click(FIX)
                 assert p.wait_exit(timeout=60), "still running: no restart came"
@@ -204,6 +215,14 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
                 fix_and_wait(p, "fix-" + version)
                 check_eq(p.caption(), "Restarting...", "caption after FIX")
                 assert p.app.poll() is None, "the window stays open until the restart"
+            if version == "win10":
+                # The system's own: the 64-bit shutdown.exe under WOW64 too; Wine hands a 32-bit caller of
+                # C:\windows\regedit.exe the one in SysWOW64.
+                regedit = r"c:\windows\syswow64\regedit.exe" if p.wow64 else r"c:\windows\regedit.exe"
+                check_eq([(r["name"], r["path"], r["folder"]) for r in p.records_of() if r["name"] != "browser.exe"],
+                         [("regedit.exe", regedit, SYSTEM32)] * 2 + [(name, path, SYSTEM32) for name, path, _, _, _ in
+                          BOOT_MENU] + [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)], "programs started")
+                p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
             KEYS_EXPORTED[p.version] = check_branch(p)
             for key in policies:
                 check_eq(policy(p, key), "dword:00000000", key)
@@ -273,30 +292,6 @@ def odd_browser_entries_start_the_registered_browser_or_the_fallback(run):
             check_eq([(r["name"], r["show"], r["command"].endswith(" " + DOWNLOAD)) for r in p.records_of()],
                      [(expect, 6, True)], "launches at start with %r" % name[:20])
             p.stop()
-
-
-def hijacked_editor_and_planted_programs_still_give_the_whole_branch(run):
-    """A do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and in its
-    folder, on Windows 10."""
-    with run.prefix() as p:
-        p.set_version("win10")
-        p.install_recorder(r"windows\regedit.exe")
-        p.overrides.append("regedit.exe=n")
-        for folder in ("download", "current"):
-            p.install_recorder(folder + r"\regedit.exe")
-            p.install_recorder(folder + r"\shutdown.exe")
-            p.install_recorder(folder + r"\bcdedit.exe")
-        shutil.copy(os.path.join(p.build, "veltrik.exe"), p.win_path(r"download\veltrik.exe"))
-        p.launch(exe=p.win_path(r"download\veltrik.exe"), cwd=p.win_path("current"))
-        fix_and_wait(p, "hostile")
-        # The system's own: the 64-bit shutdown.exe under WOW64 too; Wine hands a 32-bit caller of
-        # C:\windows\regedit.exe the one in SysWOW64.
-        regedit = r"c:\windows\syswow64\regedit.exe" if p.wow64 else r"c:\windows\regedit.exe"
-        check_eq([(r["name"], r["path"], r["folder"]) for r in p.records_of() if r["name"] != "browser.exe"],
-                 [("regedit.exe", regedit, SYSTEM32)] * 2 + [(name, path, SYSTEM32) for name, path, _, _, _ in BOOT_MENU] +
-                 [("shutdown.exe", SYSTEM32 + r"\shutdown.exe", SYSTEM32)], "programs started, and their current folder")
-        p.overrides[-1] = "regedit.exe=b"  # the real one reads the branch
-        check_branch(p, {})
 
 
 def hanging_import_ends_at_the_time_limit(run):
@@ -572,7 +567,6 @@ CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_w
          (fix_completes_a_damaged_branch_with_the_list_of_its_windows, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),
-         (hijacked_editor_and_planted_programs_still_give_the_whole_branch, EVERY),
          (windows81_without_bcdedit_restarts_into_the_boot_options, (X64,)),
          (command_line_checks_and_fixes_with_exit_codes, EVERY),
          (recovery_environment_repairs_the_installed_windows_offline, (X64, WOW64)),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "repair/branch.h"
 
 namespace veltrik::testing {
 
@@ -20,6 +21,7 @@ extern const Bytes kEmbeddedTemplate105, kEmbeddedTemplate106, kEmbeddedTemplate
     kEmbeddedTemplate109;
 
 std::string Fold(std::string_view s);
+inline const std::string kSafeBoot = std::string(kCurrentControlSet) + "\\Control\\SafeBoot";
 
 // Orders names without regard to ASCII case, as the registry compares them.
 struct NoCase {

@@ -171,10 +171,7 @@ struct OutcomeCase {
   std::pair<std::uint32_t, std::uint32_t> version = {6, 1};  // Windows 7
   std::uint32_t exit_code = 0;  // of every program waited for
   int fix_exit = kExitRestartStarted;  // of "/fix" in the same case
-  friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.what; }
 };
-
-class FixOutcomeTest : public ::testing::TestWithParam<OutcomeCase> {};
 
 void Prepare(FakePlatform& fake, const OutcomeCase& c) {
   fake.profiles_directory = "C:\\Users";
@@ -193,86 +190,78 @@ std::vector<std::string> Restarts(const FakePlatform& fake) {  // with the boot-
   return fake.Only("restart-system").empty() ? out : (out.push_back("restart-system"), out);
 }
 
-TEST_P(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine) {
-  const OutcomeCase& c = GetParam();
-  FakePlatform fake;
-  Prepare(fake, c);
-  frmVeltrik form(fake);
-  form.Form_Load();
-  form.cmdStart_Click();
-  EXPECT_EQ(MissingEntries(fake, ChooseTemplate(fake)) == 0, c.repaired);
-  EXPECT_EQ(Restarts(fake), c.restarts);
-  EXPECT_EQ(fake.files.size() == 1, !c.keeps_files) << "work files left beside the record";
-  EXPECT_EQ(fake.shell_objects_alive, 0);
-  EXPECT_THAT(fake.enabled, ::testing::Each(::testing::Pair(::testing::_, true)));
-  const auto boxes = fake.Only("msgbox");
-  const bool restarted = !c.restarts.empty() && c.restarts.back().rfind("launch 0 ", 0) != 0;
-  EXPECT_EQ(fake.caption, restarted ? "Restarting..." : kTitle);
-  ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
-  for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
-  EXPECT_TRUE(boxes.empty() || boxes[0].starts_with("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] "));
-  EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
-  const auto refused = [&] {  // the record says so where the restart it announced did not start
-    return fake.FileText("E:\\Tools\\Veltrik.log").ends_with("The restart could not be started.\r\n\r\n");
-  };
-  EXPECT_EQ(refused(), c.repaired && c.restarts.empty());
+TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine) {
+  const std::vector<std::string> kRestarted = {kRestart};
+  const std::pair<std::uint32_t, std::uint32_t> kSeven = {6, 1}, kTen = {10, 0};
+  const std::string kLegacy = "launch 0 bcdedit /set {current} bootmenupolicy legacy";
+  const std::string kOnce = "launch 0 bcdedit /set {current} onetimeadvancedoptions on";
+  const std::vector<std::string> kBootMenuAndRestart = {kLegacy, kOnce, kRestart};
+  const std::vector<std::string> kBootOptions = {kLegacy, kOnce, "launch 2 shutdown -r -o -f -t 0"};
+  const std::vector<std::string> kBootOptionsBox = {"Safe Mode is repaired", "Troubleshoot, Advanced options, "
+                                                    "Startup Settings, Restart, and then press 4"};
+  const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = "run Veltrik as administrator";
+  const std::vector<OutcomeCase> cases = {
+      {"imported", {}, kRestarted, {}}, {"editor not startable", {{"LaunchCommand", "regedit"}}, kRestarted, {}},
+      {"import never ends", {{"WaitForProcess", ""}}, kRestarted, {}},
+      {"an older .reg cannot be replaced", {{"WriteWholeFile", ".reg"}}, kRestarted, {}},
+      {"work file unreadable", {{"ReadWholeFile", ""}}, kRestarted, {}},
+      {"no system folder", {{"GetSystemDirectoryA", ""}}, kRestarted, {}, true, true},
+      {"no shell object", {{"CreateObject", ""}}, kRestarted, {}}, {"policy writes refused", {{"RegWrite", ""}}, kRestarted, {}},
+      {"files cannot be removed", {{"RemoveFile", ""}}, kRestarted, {}, true, true},
+      {"no way to restart", {{"LaunchCommand", "shutdown"}, {"RestartSystem", ""}}, {},
+       {"Safe Mode is repaired", "restart the computer yourself"}, true, false, kSeven, 0, kExitRestartRequired},
+      {"writes refused", {{"WriteRegistryEntry", "SafeBoot"}}, {},
+       {kNotRepaired, "236 of 236 entries of the SafeBoot branch (Windows 10 list) are missing.\r\n",
+        "First missing key: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
+       false, false, kTen, 0, kExitNotRepaired},
+      {"template unreadable", {{"LoadCustomResource", ""}}, {}, {kNotRepaired, "stored copy of the SafeBoot branch "
+       "could not be read", kAdvice}, false, false, kSeven, 0, kExitNotRepaired},
+      {"Windows 10", {}, kBootMenuAndRestart, {}, true, false, kTen},
+      {"Windows 8.1", {}, kBootMenuAndRestart, {}, true, false, {6, 3}},
+      {"Windows 8", {}, kBootMenuAndRestart, {}, true, false, {6, 2}}, {"XP", {}, kRestarted, {}, true, false, {5, 1}},
+      {"version unknown", {{"GetWindowsVersion", ""}}, kRestarted, {}, true, false, kTen},
+      {"bcdedit missing", {{"LaunchCommand", "bcdedit"}}, {"launch 2 shutdown -r -o -f -t 0"}, kBootOptionsBox, true, false, kTen},
+      {"bcdedit refuses", {}, kBootOptions, kBootOptionsBox, true, false, kTen, 1},
+      {"bcdedit never ends", {{"WaitForProcess", ""}}, kBootOptions, kBootOptionsBox, true, false, kTen},
+      {"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"}, kBootOptionsBox, true,
+       false, {6, 2}, 1}};
+  for (const OutcomeCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform fake;
+    Prepare(fake, c);
+    frmVeltrik form(fake);
+    form.Form_Load();
+    form.cmdStart_Click();
+    EXPECT_EQ(MissingEntries(fake, ChooseTemplate(fake)) == 0, c.repaired);
+    EXPECT_EQ(Restarts(fake), c.restarts);
+    EXPECT_EQ(fake.files.size() == 1, !c.keeps_files) << "work files left beside the record";
+    EXPECT_EQ(fake.shell_objects_alive, 0);
+    EXPECT_THAT(fake.enabled, ::testing::Each(::testing::Pair(::testing::_, true)));
+    const auto boxes = fake.Only("msgbox");
+    const bool restarted = !c.restarts.empty() && c.restarts.back().rfind("launch 0 ", 0) != 0;
+    EXPECT_EQ(fake.caption, restarted ? "Restarting..." : kTitle);
+    ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
+    for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
+    EXPECT_TRUE(boxes.empty() || boxes[0].starts_with("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] "));
+    EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
+    const auto refused = [&] {  // the record says so where the restart it announced did not start
+      return fake.FileText("E:\\Tools\\Veltrik.log").ends_with("The restart could not be started.\r\n\r\n");
+    };
+    EXPECT_EQ(refused(), c.repaired && c.restarts.empty());
 
-  // "/fix" in the same case restarts plainly, shows no box and says its outcome.
-  fake = FakePlatform();
-  Prepare(fake, c);
-  EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix"})), c.fix_exit);
-  EXPECT_THAT(Restarts(fake), ::testing::IsSubsetOf({kRestart, std::string("restart-system")}));
-  EXPECT_EQ(Restarts(fake).empty(), c.fix_exit != kExitRestartStarted);
-  EXPECT_TRUE(fake.Only("msgbox").empty());
-  EXPECT_EQ(refused(), c.fix_exit == kExitRestartRequired);
-  EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartStarted ? "Restarting the computer now."
-                                                : c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
-                                                : " list): NOT repaired; "));
+    // "/fix" in the same case restarts plainly, shows no box and says its outcome.
+    fake = FakePlatform();
+    Prepare(fake, c);
+    EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix"})), c.fix_exit);
+    EXPECT_THAT(Restarts(fake), ::testing::IsSubsetOf({kRestart, std::string("restart-system")}));
+    EXPECT_EQ(Restarts(fake).empty(), c.fix_exit != kExitRestartStarted);
+    EXPECT_TRUE(fake.Only("msgbox").empty());
+    EXPECT_EQ(refused(), c.fix_exit == kExitRestartRequired);
+    EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartStarted ? "Restarting the computer now."
+                                                  : c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
+                                                  : " list): NOT repaired; "));
+  }
 }
-
-const std::vector<std::string> kRestarted = {kRestart};
-const std::pair<std::uint32_t, std::uint32_t> kSeven = {6, 1}, kTen = {10, 0};
-const std::string kLegacy = "launch 0 bcdedit /set {current} bootmenupolicy legacy";
-const std::string kOnce = "launch 0 bcdedit /set {current} onetimeadvancedoptions on";
-const std::vector<std::string> kBootMenuAndRestart = {kLegacy, kOnce, kRestart};
-const std::vector<std::string> kBootOptions = {kLegacy, kOnce, "launch 2 shutdown -r -o -f -t 0"};
-const std::vector<std::string> kBootOptionsBox = {"Safe Mode is repaired", "Troubleshoot, Advanced options, "
-                                                  "Startup Settings, Restart, and then press 4"};
-const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = "run Veltrik as administrator";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FixOutcomeTest,
-    ::testing::Values(
-        OutcomeCase{"imported", {}, kRestarted, {}},
-        OutcomeCase{"editor not startable", {{"LaunchCommand", "regedit"}}, kRestarted, {}},
-        OutcomeCase{"import never ends", {{"WaitForProcess", ""}}, kRestarted, {}},
-        OutcomeCase{"an older .reg cannot be replaced", {{"WriteWholeFile", ".reg"}}, kRestarted, {}},
-        OutcomeCase{"work file unreadable", {{"ReadWholeFile", ""}}, kRestarted, {}},
-        OutcomeCase{"no system folder", {{"GetSystemDirectoryA", ""}}, kRestarted, {}, true, true},
-        OutcomeCase{"no shell object", {{"CreateObject", ""}}, kRestarted, {}},
-        OutcomeCase{"policy writes refused", {{"RegWrite", ""}}, kRestarted, {}},
-        OutcomeCase{"files cannot be removed", {{"RemoveFile", ""}}, kRestarted, {}, true, true},
-        OutcomeCase{"no way to restart", {{"LaunchCommand", "shutdown"}, {"RestartSystem", ""}}, {},
-                    {"Safe Mode is repaired", "restart the computer yourself"}, true, false, kSeven, 0,
-                    kExitRestartRequired},
-        OutcomeCase{"writes refused", {{"WriteRegistryEntry", "SafeBoot"}}, {},
-                    {kNotRepaired, "236 of 236 entries of the SafeBoot branch (Windows 10 list) are missing.\r\n",
-                     "First missing key: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
-                    false, false, kTen, 0, kExitNotRepaired},
-        OutcomeCase{"template unreadable", {{"LoadCustomResource", ""}}, {},
-                    {kNotRepaired, "stored copy of the SafeBoot branch could not be read", kAdvice}, false, false,
-                    kSeven, 0, kExitNotRepaired},
-        OutcomeCase{"Windows 10", {}, kBootMenuAndRestart, {}, true, false, kTen},
-        OutcomeCase{"Windows 8.1", {}, kBootMenuAndRestart, {}, true, false, {6, 3}},
-        OutcomeCase{"Windows 8", {}, kBootMenuAndRestart, {}, true, false, {6, 2}},
-        OutcomeCase{"XP", {}, kRestarted, {}, true, false, {5, 1}},
-        OutcomeCase{"version unknown", {{"GetWindowsVersion", ""}}, kRestarted, {}, true, false, kTen},
-        OutcomeCase{"bcdedit missing", {{"LaunchCommand", "bcdedit"}}, {"launch 2 shutdown -r -o -f -t 0"},
-                    kBootOptionsBox, true, false, kTen},
-        OutcomeCase{"bcdedit refuses", {}, kBootOptions, kBootOptionsBox, true, false, kTen, 1},
-        OutcomeCase{"bcdedit never ends", {{"WaitForProcess", ""}}, kBootOptions, kBootOptionsBox, true, false, kTen},
-        OutcomeCase{"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"},
-                    kBootOptionsBox, true, false, {6, 2}, 1}));
 
 TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) {
   FakePlatform fake;

@@ -595,17 +595,15 @@ def main():
         results.append(False)
 
     tasks = queue.Queue()  # the hung import first: it mostly waits, so the other lane does most of the rest
-    for fn, where in [(hanging_import_ends_at_the_time_limit, (X64,))] + CASES:
-        for name in where:
-            if wanted and fn.__name__ not in wanted and name not in wanted:
-                continue
-            if no_x86 and name != X64:
-                failing = os.environ.get(REQUIRE_X86)
-                print("%s %s [%s]: %s%s" % ("FAIL" if failing else "SKIP", fn.__name__, name, "x86 under Wine was "
-                      "asked for (%s), but " % REQUIRE_X86 if failing else "", no_x86), flush=True)
-                results.append(False) if failing else None
-                skipped += not failing
-                continue
+    for fn, name in [(fn, name) for fn, where in [(hanging_import_ends_at_the_time_limit, (X64,))] + CASES
+                     for name in where if not wanted or fn.__name__ in wanted or name in wanted]:
+        if no_x86 and name != X64:
+            failing = os.environ.get(REQUIRE_X86)
+            print("%s %s [%s]: %s%s" % ("FAIL" if failing else "SKIP", fn.__name__, name, "x86 under Wine was "
+                  "asked for (%s), but " % REQUIRE_X86 if failing else "", no_x86), flush=True)
+            results.append(False) if failing else None
+            skipped += not failing
+        else:
             tasks.put((fn, name))
     with Run(builds["x64"], ("win64",) if no_x86 else ("win64", "win32"), builds["x86"]) as run:
         # Lanes side by side, each on a display of its own (a key press goes to the display's one focus).
@@ -623,14 +621,11 @@ def main():
                 attempt(fn, settings[name])
 
         lanes = [threading.Thread(target=lane, args=(display,)) for display, _ in displays]
-        for thread in lanes:
-            thread.start()
+        list(map(threading.Thread.start, lanes))
         lane(run.display)
-        for thread in lanes:
-            thread.join()
-        for _, xvfb in displays:
-            if xvfb:
-                xvfb.terminate()
+        list(map(threading.Thread.join, lanes))
+        for xvfb in filter(None, (xvfb for _, xvfb in displays)):
+            xvfb.terminate()
     if KEYS_EXPORTED:
         print("keys under SafeBoot after FIX: " + ", ".join("%s %d" % item for item in sorted(KEYS_EXPORTED.items())))
     print("e2e: %d passed (%d on a second run), %d failed, %d skipped, in %.0fs" % (

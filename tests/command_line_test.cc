@@ -17,13 +17,14 @@ namespace veltrik::testing {
 namespace {
 
 TEST(ResolveCommandLineTest, StartsOnlyWhatItShould) {
-  const std::string kSys = "C:\\WINDOWS\\system32\\", kWin = "C:\\WINDOWS\\", kFox = "C:\\Program Files\\Fox Browser\\fox";
+  const std::string kSys = "C:\\WINDOWS\\system32\\", kWin = "C:\\WINDOWS\\";
+  const std::string kFox = "C:\\Program Files\\Fox Browser\\fox";
   using Files = std::set<std::string>;
   // command line, files that exist, program run, command line run ("!" for refused)
   for (auto [command_line, files, application, result] : {
          // Bare names: the system folder first, the Windows folder next, nowhere else.
-         std::tuple{std::string("shutdown -r"), Files{kSys + "shutdown.exe", kWin + "shutdown.exe"}, kSys + "shutdown.exe",
-                    "\"" + kSys + "shutdown.exe\" -r"},
+         std::tuple{std::string("shutdown -r"), Files{kSys + "shutdown.exe", kWin + "shutdown.exe"},
+                    kSys + "shutdown.exe", "\"" + kSys + "shutdown.exe\" -r"},
          {"regedit -s \"C:\\W s\\a.reg\"", {kWin + "regedit.exe"}, kWin + "regedit.exe",
           "\"" + kWin + "regedit.exe\" -s \"C:\\W s\\a.reg\""},
          {"regedit.exe", {kWin + "regedit.exe"}, kWin + "regedit.exe", "\"" + kWin + "regedit.exe\""},
@@ -88,12 +89,14 @@ TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
     if (i < 100) listed += "  " + many.back().first + " = Service\r\n";
   }
   // keys, then the report after its first line
-  for (const auto& [keys, said] : std::vector<std::pair<Keys, std::string>>{{{}, ""}, {many, listed + "  and 50 more\r\n"},
+  for (const auto& [keys, said] : std::vector<std::pair<Keys, std::string>>{
+         {{}, ""}, {many, listed + "  and 50 more\r\n"},
          {{{"Minimal\\EvilSvc", kService}, {"Network\\evil.sys", StoredValue("Driver")}},
           kHeading + "2\r\n  Minimal\\EvilSvc = Service\r\n  Network\\evil.sys = Driver\r\n"},
          // A name at the registry's limit; a long value cut.
          {{{"Minimal\\" + std::string(255, 'N'), StoredValue(std::string(300, 'v'))}},
-          kHeading + "1\r\n  Minimal\\" + std::string(255, 'N') + " = " + std::string(255, 'v') + "... (300 bytes)\r\n"},
+          kHeading + "1\r\n  Minimal\\" + std::string(255, 'N') + " = " + std::string(255, 'v') +
+              "... (300 bytes)\r\n"},
          {{{"Minimal\\Evil\r\nSafeBoot branch: whole\t", StoredValue("a\x1b[2J\x7f")}},
           kHeading + "1\r\n  Minimal\\Evil\\x0D\\x0ASafeBoot branch: whole\\x09 = a\\x1B[2J\\x7F\r\n"},
          {{{"Minimal\\Dienst\xC3\xBC\xE2\x80\xAE" "exe.gpj", StoredValue("\xD0\xA1\xC2\x85\xFF")}},
@@ -198,9 +201,10 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
             "Log: " + kInWindows + " (" + kRefused + "5)"},
            {"nowhere", [](FakePlatform& f) { f.Fail("AppendToFile"); }, false,
             "No log could be written (" + kRefused + "5; " + kInWindows + " refused: system error 5)"},
-           {"a full log", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(1u << 20, 'x'); }, false, "Log: " + kBeside},
-           {"a log below its bound", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes((1u << 20) - 1, 'x'); }, false,
-            "Log: " + kBeside}}) {
+           {"a full log", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(kLogLimit, 'x'); }, false,
+            "Log: " + kBeside},
+           {"a log below its bound", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(kLogLimit - 1, 'x'); },
+            false, "Log: " + kBeside}}) {
     FakePlatform fake;
     Hijacked(fake, std::nullopt);
     fake.fixed_drives = {"C:\\", "D:\\"};

@@ -61,7 +61,8 @@ bool FakePlatform::Fails(const std::string& op, std::string_view argument) const
   return std::any_of(failures_.begin(), failures_.end(), [&](const auto& f) {
     const std::string part = Fold(f.second);
     const bool at_end = !part.empty() && part.back() == '$';
-    return f.first == op && (at_end ? folded.ends_with(part.substr(0, part.size() - 1)) : folded.find(part) != std::string::npos);
+    return f.first == op &&
+           (at_end ? folded.ends_with(part.substr(0, part.size() - 1)) : folded.find(part) != std::string::npos);
   });
 }
 
@@ -134,9 +135,7 @@ bool FakePlatform::ReadWholeFile(std::string_view path, Bytes& data) {
 }
 
 bool FakePlatform::RemoveFile(std::string_view path) {
-  if (Fails("RemoveFile", path) || !files.erase(Fold(path))) return false;
-  log.push_back("delete " + std::string(path));
-  return true;
+  return !Fails("RemoveFile", path) && files.erase(Fold(path)) && (log.push_back("delete " + std::string(path)), true);
 }
 
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {

@@ -37,7 +37,9 @@ void Install(FakePlatform& fake, Keys software = Software("6.1")) {
   fake.PutHive(kConfig + "SYSTEM", {{"Select", {{"Default", StoredValue("2", kDword)}}},
                                     {"ControlSet001\\Control\\SafeBoot", {{"AlternateShell", "old.exe"}}},
                                     {"ControlSet002\\Control\\SafeBoot", {{"AlternateShell", "evil\r\n.exe"}}}});
-  for (const char* log : {"SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) fake.files[Fold(kConfig + log)] = {'l', 'o', 'g'};
+  for (const char* log : {"SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) {
+    fake.files[Fold(kConfig + log)] = {'l', 'o', 'g'};
+  }
   if (!software.empty()) fake.PutHive(kConfig + "SOFTWARE", std::move(software));
   fake.fixed_drives = {"C:\\", "D:\\"};
 }
@@ -52,7 +54,8 @@ void ExpectAllUnloaded(const FakePlatform& fake) {
 }
 
 TEST(OfflineTest, TheListIsTheInstalledWindowsOwnByItsSoftwareHiveElseItsDrive) {
-  const std::string kNoVersion = "no version in its SOFTWARE hive, the Windows ", kNone = "no SOFTWARE hive, the Windows ";
+  const std::string kNoVersion = "no version in its SOFTWARE hive, the Windows ";
+  const std::string kNone = "no SOFTWARE hive, the Windows ";
   for (auto [software, users, line] : {std::tuple{Software("6.3", 10), false, std::string("version 10.0, Windows 10")},
          {Software("6.3"), false, "version 6.3, Windows 8.1"}, {Software("6.1"), false, "version 6.1, Windows 7"},
          {Software("5.1"), true, "version 5.1, Windows XP"}, {Software("6.x"), true, kNoVersion + "Vista"},
@@ -169,7 +172,7 @@ TEST(OfflineTest, NeverClaimsARepairAndUnloadsOnEveryPath) {
       {"the hive in use", [](FakePlatform& f) { f.LoadHive("Other", kConfig + "SYSTEM"), f.log.clear(); },
        "could not be backed up (" + kConfig + "SYSTEM): the file is in use, by a running Windows or another program: "
        "system error 32" + kNothing},
-      {"a backup that cannot be removed", [](FakePlatform& f) { f.Fail("CopyWholeFile", "LOG2"), f.Fail("RemoveFolder"); },
+      {"a backup that cannot be removed", [](FakePlatform& f) { f.Fail("CopyWholeFile", "LOG2$"), f.Fail("RemoveFolder"); },
        "): system error 5. Nothing was changed, but the unfinished backup " + kBackup + " is left; delete it."},
       {"not loaded", [](FakePlatform& f) { f.Fail("LoadHive", "\\SYSTEM$"); },
        "The SYSTEM hive of D:\\Windows could not be loaded: system error 1314"},
@@ -252,7 +255,8 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
   const std::string kAsk = "ask [Veltrik v1.1.0.0] Veltrik runs in a recovery environment. Repair Safe Mode of the "
                            "Windows installed in D:\\Windows (version 6.1, Windows 7 list)?";
   const std::string kDone = "] Safe Mode of the Windows in D:\\Windows is repaired.\r\nBackup of its SYSTEM hive: ";
-  for (auto [what, drives, yes, boxes] : {std::tuple{"one, yes", 2, true, std::vector<std::string>{kAsk, kDone + kBackup}},
+  using Parts = std::vector<std::string>;
+  for (auto [what, drives, yes, boxes] : {std::tuple{"one, yes", 2, true, Parts{kAsk, kDone + kBackup}},
          {"one, no", 2, false, {kAsk}},
          {"none", 1, true, {"No installed Windows was found on the fixed drives. If its drive is encrypted with "
                             "BitLocker, unlock it first", "example:\r\nveltrik.exe /fix /offline D:\\Windows\r\n"}},

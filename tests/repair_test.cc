@@ -36,21 +36,24 @@ std::string ExpectedReg(const Bytes& stored) {
 // byte array) counts the template's bytes.
 TEST(TemplateTest, EntriesAndTheImportableFile) {
   // template, entries of Minimal and Network, DWORD values among them, .reg file, the last entry's value
-  for (auto [id, minimal, network, dwords, name, last] : {std::tuple{105, 42u, 82u, 0, "sxcas", "Human Interface Devices"},
+  for (auto [id, minimal, network, dwords, name, last] : {
+         std::tuple{105, 42u, 82u, 0, "sxcas", "Human Interface Devices"},
          {106, 52u, 103u, 0, "svcas", "SecurityDevices"}, {107, 60u, 114u, 0, "svcas", "SecurityDevices"},
          {108, 67u, 124u, 0, "svcas", "SecurityDevices"}, {109, 87u, 146u, 2, "svcas", "Firmware"}}) {
     SCOPED_TRACE(id);
     FakePlatform fake;
     const auto entries = LoadTemplate(fake, id).entries;
     ASSERT_EQ(entries.size(), 3 + minimal + network);
-    EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.type == ValueType::kDword; }), dwords);
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.type == ValueType::kDword; }),
+              dwords);
     const std::optional<std::string> shell = "AlternateShell";
     EXPECT_EQ(std::tie(entries[0].key, entries[0].name, entries[0].data), std::make_tuple(kRoot, shell, "cmd.exe"));
     EXPECT_EQ(std::tie(entries[1].key, entries[1].name), std::make_tuple(kRoot + "\\Minimal", std::nullopt));
     EXPECT_EQ(entries[2 + minimal].key, kRoot + "\\Network");
     EXPECT_EQ(entries.back().data, last);
 
-    const std::string reg = "C:\\WINDOWS\\" + std::string(name) + ".reg", work = "C:\\WINDOWS\\" + std::string(name) + ".tmp";
+    const std::string reg = "C:\\WINDOWS\\" + std::string(name) + ".reg";
+    const std::string work = "C:\\WINDOWS\\" + std::string(name) + ".tmp";
     ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, id), "C:\\WINDOWS\\"));
     EXPECT_EQ(fake.FileText(reg), ExpectedReg(fake.resources[id]));
     EXPECT_TRUE(fake.FileText(reg).starts_with("Windows Registry Editor Version 5.00\r\n"));

@@ -54,7 +54,8 @@ TEST(BrowserTest, BuildsBothLinksFromTheRegisteredCommand) {
          {"user name wins even without a command", {{kUser, "ghost"}, {kMachine, "fox"}, {Command("fox"), kFox}}, "",
           kIe, "C:\\"},
          {"a name of blanks is not empty",
-          {{kUser, "  "}, {kMachine, "fox"}, {Command("fox"), kFox}, {Command("  "), "blank.exe"}}, "", "blank.exe", "C:\\"},
+          {{kUser, "  "}, {kMachine, "fox"}, {Command("fox"), kFox}, {Command("  "), "blank.exe"}}, "", "blank.exe",
+          "C:\\"},
          {"a name with an empty command", {{kMachine, "fox"}, {Command("fox"), ""}}, "", kIe, "C:\\"},
          {"no browser at all", {}, "", kIe, "C:\\"},
          {"no shell object", {{kUser, "fox"}, {Command("fox"), kFox}}, "CreateObject", kIe, "C:\\"},
@@ -91,7 +92,8 @@ TEST(FormTest, PagesOpenAsTheUserAndTheAboutBoxShowsBeforeItsPage) {
     };
     std::erase_if(fake.log, [](const std::string& line) { return line.starts_with("caption"); });
     for (std::string& line : fake.log) {  // the box's terms in between
-      if (line.starts_with(box) && line.ends_with("fine Software;\r\n\r\nQVT - Morvane Antiviral Toolkit\r\n")) line = "box";
+      const std::string end = "you may try our fine Software;\r\n\r\nQVT - Morvane Antiviral Toolkit\r\n";
+      line = line.starts_with(box) && line.ends_with(end) ? "box" : line;
     }
     std::vector<std::string> expected = {page(6, kDownload), "box", page(3, kDownload), "box", page(3, kDownload),
                                          page(3, kHome)};
@@ -130,7 +132,7 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
   fake.log.clear();
   form.cmdStart_Click();
   const std::string import = "launch 2 regedit -s C:\\WINDOWS\\sxcas.reg";
-  std::erase_if(fake.log, [](const std::string& line) { return line.find(".tmp") != line.npos || line.starts_with("write"); });
+  std::erase_if(fake.log, [](const std::string& l) { return l.find(".tmp") != l.npos || l.starts_with("write"); });
   EXPECT_THAT(fake.log, ElementsAre("disable start", "disable about", "disable exit", "caption Fixing...", "doevents",
                                    kHklm, kHkcu, import, "wait 100 60000 ended", kHklm, kHkcu, import,
                                    "wait 101 60000 ended", "delete C:\\WINDOWS\\sxcas.reg", "doevents", "enable start",
@@ -145,7 +147,8 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
 TEST(FixSequenceTest, TheListFollowsTheVersionElseTheProfilesFolder) {
   using Version = std::pair<std::uint32_t, std::uint32_t>;
   const Version kUnknown = {0, 0};
-  for (auto [version, profiles, id] : {std::tuple{Version{5, 1}, "C:\\Users", 105}, {Version{5, 2}, "C:\\Users", 105}, {Version{6, 0}, "", 106},
+  for (auto [version, profiles, id] : {std::tuple{Version{5, 1}, "C:\\Users", 105}, {Version{5, 2}, "C:\\Users", 105},
+           {Version{6, 0}, "", 106},
            {Version{6, 1}, "", 107}, {Version{6, 2}, "", 108}, {Version{6, 3}, "", 108}, {Version{10, 0}, "", 109},
            {Version{10, 1}, "", 109}, {Version{11, 0}, "", 109}, {kUnknown, "C:\\Users", 106},
            {kUnknown, "d:\\USERS\\", 106}, {kUnknown, "C:\\Documents and Settings", 105}, {kUnknown, "C:\\Users2", 105},
@@ -206,7 +209,8 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
       {"an older .reg cannot be replaced", {{"WriteWholeFile", ".reg"}}, kRestarted, {}},
       {"work file unreadable", {{"ReadWholeFile", ""}}, kRestarted, {}},
       {"no system folder", {{"GetSystemDirectoryA", ""}}, kRestarted, {}, true, true},
-      {"no shell object", {{"CreateObject", ""}}, kRestarted, {}}, {"policy writes refused", {{"RegWrite", ""}}, kRestarted, {}},
+      {"no shell object", {{"CreateObject", ""}}, kRestarted, {}},
+      {"policy writes refused", {{"RegWrite", ""}}, kRestarted, {}},
       {"files cannot be removed", {{"RemoveFile", ""}}, kRestarted, {}, true, true},
       {"no way to restart", {{"LaunchCommand", "shutdown"}, {"RestartSystem", ""}}, {},
        {"Safe Mode is repaired", "restart the computer yourself"}, true, false, kSeven, 0, kExitRestartRequired},
@@ -220,11 +224,12 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
       {"Windows 8.1", {}, kBootMenuAndRestart, {}, true, false, {6, 3}},
       {"Windows 8", {}, kBootMenuAndRestart, {}, true, false, {6, 2}}, {"XP", {}, kRestarted, {}, true, false, {5, 1}},
       {"version unknown", {{"GetWindowsVersion", ""}}, kRestarted, {}, true, false, kTen},
-      {"bcdedit missing", {{"LaunchCommand", "bcdedit"}}, {"launch 2 shutdown -r -o -f -t 0"}, kBootOptionsBox, true, false, kTen},
+      {"bcdedit missing", {{"LaunchCommand", "bcdedit"}}, {"launch 2 shutdown -r -o -f -t 0"}, kBootOptionsBox, true,
+       false, kTen},
       {"bcdedit refuses", {}, kBootOptions, kBootOptionsBox, true, false, kTen, 1},
       {"bcdedit never ends", {{"WaitForProcess", ""}}, kBootOptions, kBootOptionsBox, true, false, kTen},
-      {"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"}, kBootOptionsBox, true,
-       false, {6, 2}, 1}};
+      {"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"}, kBootOptionsBox,
+       true, false, {6, 2}, 1}};
   for (const OutcomeCase& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform fake;
@@ -242,7 +247,8 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
     EXPECT_EQ(fake.caption, restarted ? "Restarting..." : kTitle);
     ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
     for (const std::string& part : c.message) EXPECT_THAT(boxes[0], ::testing::HasSubstr(part));
-    EXPECT_TRUE(boxes.empty() || boxes[0].starts_with("msgbox " + std::string(restarted ? "64" : "48") + " [" + kTitle + "] "));
+    const std::string icon = restarted ? "64" : "48";
+    EXPECT_TRUE(boxes.empty() || boxes[0].starts_with("msgbox " + icon + " [" + kTitle + "] "));
     EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
     const auto refused = [&] {  // the record says so where the restart it announced did not start
       return fake.FileText("E:\\Tools\\Veltrik.log").ends_with("The restart could not be started.\r\n\r\n");
@@ -257,9 +263,9 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
     EXPECT_EQ(Restarts(fake).empty(), c.fix_exit != kExitRestartStarted);
     EXPECT_TRUE(fake.Only("msgbox").empty());
     EXPECT_EQ(refused(), c.fix_exit == kExitRestartRequired);
-    EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartStarted ? "Restarting the computer now."
-                                                  : c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
-                                                  : " list): NOT repaired; "));
+    const char* said = c.fix_exit == kExitRestartStarted ? "Restarting the computer now." : " list): NOT repaired; ";
+    EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
+                                                                                       : said));
   }
 }
 

@@ -130,7 +130,8 @@ def window_by_mouse_and_by_keyboard_alone(run):
         for _ in range(10):  # the paragraphs: black on the picture, once the window is painted
             start = p.screenshot("keys-start", client=CLIENT)
             dark = [float(magick("convert", start, "-crop", rect, "-colorspace", "gray", "-threshold", "40%", "-format",
-                                 "%[fx:1-mean]", "info:")) for rect in (px(315, 1305, 5175, 825), px(315, 2835, 5160, 840))]
+                                 "%[fx:1-mean]", "info:"))
+                    for rect in (px(315, 1305, 5175, 825), px(315, 2835, 5160, 840))]
             if min(dark) > 0.03:
                 break
             time.sleep(0.5)
@@ -168,7 +169,8 @@ def window_by_mouse_and_by_keyboard_alone(run):
         p.key("Escape", p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
         check_eq([(r["show"], r["command"], r["parent"]) for r in p.wait_record("browser.exe", 4)],
                  [(show, BROWSER + " " + page, PAGE_PARENT) for show, page in
-                  ((6, DOWNLOAD), (3, DOWNLOAD), (3, HOST), (3, DOWNLOAD))], "pages at start, after ABOUT, from the link, after ABOUT")
+                  ((6, DOWNLOAD), (3, DOWNLOAD), (3, HOST), (3, DOWNLOAD))],
+                 "pages at start, after ABOUT, from the link, after ABOUT")
         check_eq([focus_after(key) for key in ("Tab", "shift+Tab", "shift+Tab")], [["EXIT"], ["ABOUT"], ["FIX"]],
                  "focus once the shell opened the page after the About box")
         fix_and_wait(p, "keys-fix", key="Return")
@@ -370,7 +372,8 @@ def command_line_checks_and_fixes_with_exit_codes(run):
             launched = p.wait_record("shutdown.exe", timeout=20) if restarted else p.records_of()
             check_eq([(r["name"], r["command"].split(" ", 1)[1]) for r in launched],
                      [("shutdown.exe", "-r -f -t 0")] * restarted, "launched by " + args)
-            check_eq((p.work_files(), policy(p, key)), ([], "dword:0000000%d" % (not lifted)), "work files, policy: " + args)
+            check_eq((p.work_files(), policy(p, key)), ([], "dword:0000000%d" % (not lifted)),
+                     "work files, policy: " + args)
             if code == 3010:
                 check_branch(p, {})
                 p.import_reg("".join("[%s]\n@=%s\n\n" % (k, v[""]) for k, v in evil.items()))

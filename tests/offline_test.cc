@@ -172,7 +172,8 @@ TEST(OfflineTest, NeverClaimsARepairAndUnloadsOnEveryPath) {
       {"the hive in use", [](FakePlatform& f) { f.LoadHive("Other", kConfig + "SYSTEM"), f.log.clear(); },
        "could not be backed up (" + kConfig + "SYSTEM): the file is in use, by a running Windows or another program: "
        "system error 32" + kNothing},
-      {"a backup that cannot be removed", [](FakePlatform& f) { f.Fail("CopyWholeFile", "LOG2$"), f.Fail("RemoveFolder"); },
+      {"a backup that cannot be removed",
+       [](FakePlatform& f) { f.Fail("CopyWholeFile", "LOG2$"), f.Fail("RemoveFolder"); },
        "): system error 5. Nothing was changed, but the unfinished backup " + kBackup + " is left; delete it."},
       {"not loaded", [](FakePlatform& f) { f.Fail("LoadHive", "\\SYSTEM$"); },
        "The SYSTEM hive of D:\\Windows could not be loaded: system error 1314"},

@@ -1,52 +1,17 @@
 #!/usr/bin/env python3
-"""Whether the unit tests catch real faults: puts each fault below into the portable code in turn, builds and runs
-the unit tests, and names every fault that survives. Run by hand (it takes minutes): python3 tests/mutate.py"""
+"""Whether the unit tests catch real faults: puts each fault of mutations.tsv into the portable code in turn, builds
+and runs the unit tests, and names every fault that survives. Run by hand (it takes minutes): python3 tests/mutate.py"""
 import os
+import re
 import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "mutate")
-OFFLINE, BRANCH, REPORT, FIX = "repair/offline.cc", "repair/branch.cc", "repair/report.cc", "repair/fix.cc"
-FAULTS = [  # what, file, exact text (found once), replacement
-    ("7 gets Vista's list", FIX, "minor == 0 ? kTemplateVista", "minor <= 1 ? kTemplateVista"),
-    ("XP's version ignored", FIX, "major >= 5) return", "major >= 6) return"),
-    ("a Users folder below the root counts", FIX, "probe.substr(2, 7)", "probe.substr(probe.size() - 7)"),
-    ("the read-back ignores the type", BRANCH, "reading.type != entry.type || ", ""),
-    ("no read-back after the writes", BRANCH, ": Missing(platform, stored.entries));", ": std::move(misses));"),
-    ("a refused write counts as replaced", BRANCH, "std::none_of(after.different", "std::any_of(after.different"),
-    ("SOFTWARE loaded without being there", OFFLINE, "platform.GetPathKind(software) == PathKind::kFile", "true"),
-    ("SOFTWARE's failed load guessed", OFFLINE, "if (hive.status() != 0) {\n      out.error",
-     "if (false) {\n out.error"),
-    ("SOFTWARE's failed unload ignored", OFFLINE, "status = hive.Unload()) {\n      out", "status = 0) {\n      out"),
-    ("SYSTEM's failed unload ignored", OFFLINE, "status = hive.Unload()) {\n    return", "status = 0) {\n    return"),
-    ("Select\\Default of any type", OFFLINE, "if (type != ValueType::kDword) return", "if (false) return"),
-    ("Select\\Default without its upper bound", OFFLINE, "number == 0 || number > 999", "number == 0"),
-    ("Select\\Default of 0", OFFLINE, "number == 0 || number > 999", "number > 999"),
-    ("SYSTEM loaded before the backup", OFFLINE, "return fail(windows.error);\n", "return fail(windows.error);\n"
-     "  LoadedHive early(platform, config + \"SYSTEM\", \"VeltrikEarly\");\n"),
-    ("XP's log not backed up", OFFLINE, "\"SYSTEM\", \"SYSTEM.LOG\", \"SYSTEM.LOG1\"", "\"SYSTEM\", \"SYSTEM.LOG1\""),
-    ("one backup name only", OFFLINE, "n <= 100 && status", "n <= 1 && status"),
-    ("a failed backup's folder kept", OFFLINE, "removed && platform.RemoveFolder(backup);", "removed;"),
-    ("privileges not checked", OFFLINE, "status = platform.EnableHivePrivileges()) {",
-     "status = (platform.EnableHivePrivileges(), 0)) {"),
-    ("the running Windows by spelling alone", OFFLINE, "return first == second;", "return false;"),
-    ("\\\\?\\ kept in the spelling", OFFLINE, "folder.erase(0, 4);", "folder.erase(0, 0);"),
-    ("MiniNT alone is a recovery environment", OFFLINE, "in_setup || ram_drive ? Environment", "true ? Environment"),
-    ("SystemSetupInProgress of any number", OFFLINE, "setup == 1;", "setup <= 1;"),
-    ("no recovery refusal on the command line", "app/commands.cc", "environment == Environment::kRecovery) {",
-     "false) {"),
-    ("the window repairs a recovery environment's own registry", "app/form.cc",
-     "environment == Environment::kRecovery) return", "false) return"),
-    ("CR LF not escaped", REPORT, "code < 0x20 ||", "(code < 0x20 && code != 13 && code != 10) ||"),
-    ("a right-to-left override not escaped", REPORT, "code <= 0x202E", "code <= 0x202D"),
-    ("a long value not cut", REPORT, "if (out.size() >= limit)", "if (out.size() > limit + 1)"),
-    ("no record before the restart", "app/commands.cc", "const LogPlace log = LogRepair(", "const LogPlace log = {};"
-     " if (false) LogRepair("),
-    ("the log's link refusal ignored", "repair/log.cc", "if (status == 0) return", "if (true) return"),
-    ("a full log kept growing", "repair/log.h", "kLogLimit = 1u << 20", "kLogLimit = 1u << 21"),
-    ("binary old data unbounded", REPORT, "i < data.size() && i < kBytesShown", "i < data.size()"),
-]
+# Its lines: what, file, exact text (found once), replacement; a backslash escapes n, t or itself.
+with open(os.path.join(ROOT, "tests", "mutations.tsv"), encoding="utf-8") as tsv:
+    FAULTS = [[re.sub(r"\\(.)", lambda m: {"n": "\n", "t": "\t"}.get(m[1], m[1]), field) for field in line.split("\t")]
+              for line in tsv.read().splitlines() if line and not line.startswith("#")]
 
 
 def run(*args):

@@ -201,9 +201,9 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
             "Log: " + kInWindows + " (" + kRefused + "5)"},
            {"nowhere", [](FakePlatform& f) { f.Fail("AppendToFile"); }, false,
             "No log could be written (" + kRefused + "5; " + kInWindows + " refused: system error 5)"},
-           {"a full log", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(kLogLimit, 'x'); }, false,
+           {"a full log", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(1u << 20, 'x'); }, false,
             "Log: " + kBeside},
-           {"a log below its bound", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(kLogLimit - 1, 'x'); },
+           {"a log below its bound", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes((1u << 20) - 1, 'x'); },
             false, "Log: " + kBeside}}) {
     FakePlatform fake;
     Hijacked(fake, std::nullopt);

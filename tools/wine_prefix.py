@@ -102,15 +102,24 @@ class Prefix:
         """The Windows version the prefix reports: winxp (winxp64 in a 64-bit prefix), win7, win8, win81, win10."""
         if version == "winxp" and self.arch == "win64":
             version = "winxp64"
-        # Read back: with cases side by side, now and then the prefix's own reg.exe ends without having written.
+        self.reg("add", r"HKCU\Software\Wine", "/v", "Version", "/d", version)
+        self.version = version
+
+    def reg(self, action, key, *args):
+        """`reg add` or `reg delete` of the prefix's own, read back: with cases side by side, now and then the
+        prefix's reg.exe ends without having written. Tried three times, the prefix stopped in between."""
+        name = args[args.index("/v") + 1] if "/v" in args else None
+        data = args[args.index("/d") + 1] if "/d" in args else None
         for _ in range(3):
-            self.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f")
-            if version in self.wine("reg", "query", r"HKCU\Software\Wine", "/v", "Version").stdout.decode().split():
-                self.version = version
+            self.wine("reg", action, key, *args, "/f")
+            out = self.wine("reg", "query", key, *(("/v", name) if name else ()))
+            words = out.stdout.decode(errors="replace").split()
+            if (out.returncode != 0) == (action == "delete") and (
+                    data is None or data in words or "REG_DWORD" in args and "0x%x" % int(data) in words):
                 return
-            print("set_version: %s not written; the prefix stopped and tried again" % version, file=sys.stderr)
+            print("reg %s %s: not done; the prefix stopped and tried again" % (action, key), file=sys.stderr)
             self.stop()
-        raise AssertionError("the prefix does not take Windows version %s" % version)
+        raise AssertionError("the prefix does not take reg %s %s %s" % (action, key, " ".join(args)))
 
     def xdo(self, *args):
         out = subprocess.run(["xdotool", *map(str, args)], env=self.env(), stdout=subprocess.PIPE,

@@ -248,7 +248,7 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
         p.install_recorder(r"windows\regedit.exe")  # records the size of the file it is given
         for number, files in enumerate(rounds):
             p.overrides[2:] = ["regedit.exe=n"]
-            p.wine("reg", "delete", SAFEBOOT, "/f")
+            p.reg("delete", SAFEBOOT)
             p.clear_records()
             for name, (data, flags) in files.items():
                 if data is None:
@@ -289,11 +289,12 @@ def odd_browser_entries_start_the_registered_browser_or_the_fallback(run):
                                         % item for item in commands.items()))
             p.clear_records()
             p.launch()
-            p.wait_record(expect)
+            p.wait_record(expect, timeout=45)  # within the program's minute of waiting for the desktop shell
             time.sleep(1)
             check_eq([(r["name"], r["show"], r["command"].endswith(" " + DOWNLOAD)) for r in p.records_of()],
                      [(expect, 6, True)], "launches at start with %r" % name[:20])
-            p.stop()
+            p.app.kill()  # the prefix and its desktop shell run on
+            p.app.wait()
 
 
 def hanging_import_ends_at_the_time_limit(run):
@@ -361,7 +362,7 @@ def command_line_checks_and_fixes_with_exit_codes(run):
                             "Restarting the computer now."], 1, True)]
         for args, code, said, restarted, lifted in steps:
             if restarted:
-                p.wine("reg", "delete", SAFEBOOT + "\\Network", "/f")
+                p.reg("delete", SAFEBOOT + "\\Network")
             p.import_reg('[%s]\n"DisableRegistryTools"=dword:00000001\n' % key)
             p.clear_records()
             exit_code, report = p.command(*args.split())
@@ -454,12 +455,12 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         # Wine leaves an empty key of the name behind where a load fails; Windows does not.
         check_eq((code, "(1017). Nothing was changed." in report, loaded()),
                  (1, True, ["HKEY_LOCAL_MACHINE\\VeltrikOfflineSoftware"]), "a damaged SOFTWARE: " + report)
-        p.wine("reg", "delete", "HKLM\\VeltrikOfflineSoftware", "/f")
+        p.reg("delete", "HKLM\\VeltrikOfflineSoftware")
         shutil.rmtree(os.path.dirname(os.path.dirname(xp)))
 
         for value in ("/v SystemSetupInProgress /t REG_DWORD /d 1", ""):
-            p.wine("reg", "add", r"HKLM\SYSTEM\Setup" if value else r"HKLM\SYSTEM\CurrentControlSet\Control\MiniNT",
-                   *value.split(), "/f")
+            p.reg("add", r"HKLM\SYSTEM\Setup" if value else r"HKLM\SYSTEM\CurrentControlSet\Control\MiniNT",
+                  *value.split())
         p.stop()
         for args in ("/fix", "/check"):
             code, report = p.command(args)
@@ -479,10 +480,10 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         check_eq((p.export(SAFEBOOT), [r["name"] for r in p.records_of()]), ({}, ["browser.exe"]),
                  "the running system's own branch; programs started (the page at start alone)")
 
-        p.wine("reg", "add", r"HKLM\SYSTEM\Setup", "/v", "SystemSetupInProgress", "/t", "REG_DWORD", "/d", "0", "/f")
+        p.reg("add", r"HKLM\SYSTEM\Setup", "/v", "SystemSetupInProgress", "/t", "REG_DWORD", "/d", "0")
         code, report = p.command("/fix", "/norestart")
         check_eq((code, "Control\\MiniNT is present" in report), (3010, True), "MiniNT planted: " + report)
-        p.wine("reg", "delete", SAFEBOOT, "/f")
+        p.reg("delete", SAFEBOOT)
         p.stop()
         p.launch()
         fix_and_wait(p, "planted-mini-nt")

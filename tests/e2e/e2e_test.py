@@ -183,7 +183,7 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
     """XP, Vista, 7 and 10, each with two thirds of its own entries gone, a hijacked shell, a foreign entry, the
     policy set and stale work files; XP without shutdown.exe, so that the system's own call restarts it. Windows 10
     is hostile too: a do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and
-    in its current folder; only the system's own run, and the registry API completes the branch."""
+    in its current folder: only the system's own programs run, and the registry API completes the branch."""
     for version in ("winxp", "vista", "win7", "win10"):
         keys = sorted(k for k in LISTS[version] if k.count("\\") == 6)  # the entries of Minimal and Network
         damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
@@ -625,9 +625,11 @@ def main():
                 attempt(fn, settings[name])
 
         lanes = [threading.Thread(target=lane, args=(display,)) for display, _ in displays]
-        list(map(threading.Thread.start, lanes))
+        for thread in lanes:
+            thread.start()
         lane(run.display)
-        list(map(threading.Thread.join, lanes))
+        for thread in lanes:
+            thread.join()
         for xvfb in filter(None, (xvfb for _, xvfb in displays)):
             xvfb.terminate()
     if KEYS_EXPORTED:

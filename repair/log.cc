@@ -12,11 +12,6 @@ namespace {
 // A command line is the user's, or a deployment tool's: long ones are cut.
 constexpr std::size_t kCommandShown = 1024;
 
-std::string WithoutBackslash(std::string folder) {
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  return folder;
-}
-
 }  // namespace
 
 std::string FormatRecord(Platform& platform, const LogRecord& record) {
@@ -32,7 +27,7 @@ std::string FormatRecord(Platform& platform, const LogRecord& record) {
 LogPlace WriteLog(Platform& platform, const LogRecord& record, const std::string& win_dir) {
   const std::string text = FormatRecord(platform, record);
   std::string refused;
-  for (const std::string& folder : {platform.ProgramFolder(), WithoutBackslash(win_dir)}) {
+  for (const std::string& folder : {platform.ProgramFolder(), TrimmedFolder(win_dir)}) {
     if (folder.empty()) continue;
     const std::string path = folder + (folder.back() == '\\' ? "" : "\\") + kLogName;
     const std::int32_t status = platform.AppendToFile(path, text, kLogLimit);

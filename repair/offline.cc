@@ -15,13 +15,7 @@ constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
 constexpr std::int32_t kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
 
 // "D:\\Windows\\" and "D:/Windows" -> "D:\\Windows".
-std::string Trimmed(std::string folder) {
-  for (char& c : folder) c = c == '/' ? '\\' : c;
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  return folder;
-}
-
-std::string ConfigFolder(const std::string& folder) { return Trimmed(folder) + "\\System32\\config\\"; }
+std::string ConfigFolder(const std::string& folder) { return TrimmedFolder(folder) + "\\System32\\config\\"; }
 
 std::int32_t ReadValue(Platform& platform, const std::string& key, const char* name, ValueType& type,
                        std::string& data) {
@@ -88,7 +82,7 @@ class LoadedHive {
 // A spelling of `folder` as the file system reads it: without the "\\?\"
 // prefix, trailing dots, "\." parts or trailing backslashes, in lower case.
 std::string Spelling(std::string folder) {
-  folder = AsciiLower(Trimmed(folder));
+  folder = AsciiLower(TrimmedFolder(folder));
   if (folder.rfind("\\\\?\\", 0) == 0) folder.erase(0, 4);
   for (std::size_t at; (at = folder.find("\\.\\")) != std::string::npos;) folder.erase(at, 2);
   while (folder.size() > 3 && (folder.back() == '.' || folder.back() == '\\' || folder.back() == ' ')) {
@@ -139,8 +133,14 @@ std::string RecoveryRefusal(Platform& platform, const std::string& running_win_d
   return text;
 }
 
+std::string TrimmedFolder(std::string folder) {
+  for (char& c : folder) c = c == '/' ? '\\' : c;
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
 FolderKind InspectFolder(Platform& platform, const std::string& folder, const std::string& running_win_dir) {
-  const std::string path = Trimmed(folder);
+  const std::string path = TrimmedFolder(folder);
   const char letter = static_cast<char>(path.size() < 3 ? 0 : path[0] | 0x20);
   const bool drive = letter >= 'a' && letter <= 'z' && path.substr(1, 2) == ":\\";
   if (!drive && path.rfind("\\\\", 0) != 0) return FolderKind::kNotFullPath;
@@ -152,7 +152,7 @@ FolderKind InspectFolder(Platform& platform, const std::string& folder, const st
 std::vector<std::string> FindInstalledWindows(Platform& platform, const std::string& running_win_dir) {
   std::vector<std::string> found;
   for (const std::string& drive : platform.FixedDrives()) {
-    const std::string folder = Trimmed(drive) + (drive.empty() || drive.back() == '\\' ? "" : "\\") + "Windows";
+    const std::string folder = TrimmedFolder(drive) + (drive.empty() || drive.back() == '\\' ? "" : "\\") + "Windows";
     if (InspectFolder(platform, folder, running_win_dir) == FolderKind::kInstalledWindows) found.push_back(folder);
   }
   return found;
@@ -170,7 +170,7 @@ std::string OfflineWindows::Describe() const {
 
 OfflineWindows IdentifyOffline(Platform& platform, const std::string& folder) {
   OfflineWindows out;
-  const std::string shown = Printable(Trimmed(folder)), software = ConfigFolder(folder) + "SOFTWARE";
+  const std::string shown = Printable(TrimmedFolder(folder)), software = ConfigFolder(folder) + "SOFTWARE";
   // Before anything is made or loaded: without them no hive loads.
   if (const std::int32_t status = platform.EnableHivePrivileges()) {
     out.error = "The privileges to load a registry hive could not be enabled: " + platform.ErrorText(status) +
@@ -208,7 +208,7 @@ OfflineWindows IdentifyOffline(Platform& platform, const std::string& folder) {
     out.version = std::to_string(major) + "." + std::to_string(minor);
     out.template_id = TemplateForVersion(major, minor);
   } else {
-    const std::string users = Trimmed(folder).substr(0, 3) + "Users";
+    const std::string users = TrimmedFolder(folder).substr(0, 3) + "Users";
     out.template_id = TemplateByProfilesFolder(platform.GetPathKind(users) == PathKind::kFolder ? users : "");
   }
   return out;
@@ -280,7 +280,7 @@ std::string ControlSetOf(Platform& platform, const std::string& hive_key, std::s
 OfflineOutcome RepairOffline(Platform& platform, const std::string& folder, const std::string& running_win_dir,
                              bool fix, const OfflineWindows* known) {
   OfflineOutcome out;
-  const std::string config = ConfigFolder(folder), shown_folder = Printable(Trimmed(folder));
+  const std::string config = ConfigFolder(folder), shown_folder = Printable(TrimmedFolder(folder));
   const auto fail = [&out](const std::string& line, int exit_code = kExitNotRepaired) {
     out.exit_code = exit_code;
     out.report += line + "\r\n";

@@ -40,6 +40,9 @@ enum class FolderKind { kInstalledWindows, kRunningWindows, kNotWindows, kNotFul
 // (loading a missing one would create an empty hive).
 FolderKind InspectFolder(Platform& platform, const std::string& folder, const std::string& running_win_dir);
 
+// A folder's path with backslashes only and no trailing one ("D:\\" keeps its own).
+std::string TrimmedFolder(std::string folder);
+
 // "D:\\Windows" of each fixed drive that holds an installed Windows, without
 // the running one.
 std::vector<std::string> FindInstalledWindows(Platform& platform, const std::string& running_win_dir);

@@ -179,7 +179,7 @@ class Prefix:
         target = self.win_path("export.reg")
         # Asked again where nothing came: with two prefixes busy side by side, the prefix's own regedit now and
         # then ends without writing. A key that is not there gives nothing both times.
-        for attempt in range(2):
+        for _ in range(2):
             if os.path.exists(target):
                 os.remove(target)
             self.wine("regedit", "/E", r"C:\export.reg", key)

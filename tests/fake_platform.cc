@@ -19,13 +19,6 @@ std::string Fold(std::string_view s) {
 
 namespace {
 
-// Copies the value at `key` into `out`, if there is one.
-template <typename Map, typename Out>
-bool Lookup(const Map& map, const typename Map::key_type& key, Out& out) {
-  const auto it = map.find(key);
-  return it != map.end() && (out = it->second, true);
-}
-
 // Whether some key of `map` lies below folder or key `path`.
 template <typename Map>
 bool AnyBelow(const Map& map, const std::string& path) {
@@ -86,10 +79,6 @@ std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size
   return static_cast<std::uint32_t>(system_directory.size());
 }
 
-bool FakePlatform::GetProfilesDirectory(std::string& path) {
-  return !Fails("GetProfilesDirectory", "") && (path = profiles_directory, true);
-}
-
 std::unique_ptr<ShellObject> FakePlatform::CreateObject(std::string_view prog_id) {
   if (Fails("CreateObject", prog_id) || prog_id != "WScript.Shell") return nullptr;
   return std::make_unique<FakeShell>(*this);
@@ -116,10 +105,6 @@ std::optional<std::uint32_t> FakePlatform::WaitForProcess(ProcessId process, std
   return ends ? std::optional<std::uint32_t>(exit_code) : std::nullopt;
 }
 
-bool FakePlatform::LoadCustomResource(int id, Bytes& data) {
-  return !Fails("LoadCustomResource", std::to_string(id)) && Lookup(resources, id, data);
-}
-
 bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
   const std::string key = Fold(path);
   if (Fails("WriteWholeFile", path) || key.rfind("c:\\windows\\", 0) != 0 || key.find('\\', 11) != std::string::npos) {
@@ -128,10 +113,6 @@ bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
   files[key] = last_written[key] = data;
   log.push_back("write " + std::string(path));
   return true;
-}
-
-bool FakePlatform::ReadWholeFile(std::string_view path, Bytes& data) {
-  return !Fails("ReadWholeFile", path) && Lookup(files, Fold(path), data);
 }
 
 bool FakePlatform::RemoveFile(std::string_view path) {
@@ -264,7 +245,5 @@ std::int32_t FakePlatform::AppendToFile(std::string_view path, std::string_view 
   log.push_back("append " + std::string(path));
   return 0;
 }
-
-bool FakePlatform::RestartSystem() { return !Fails("RestartSystem", "") && (log.push_back("restart-system"), true); }
 
 }  // namespace veltrik::testing

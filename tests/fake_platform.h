@@ -23,6 +23,13 @@ extern const Bytes kEmbeddedTemplate105, kEmbeddedTemplate106, kEmbeddedTemplate
 std::string Fold(std::string_view s);
 inline const std::string kSafeBoot = std::string(kCurrentControlSet) + "\\Control\\SafeBoot";
 
+// Copies the value at `key` into `out`, if there is one.
+template <typename Map, typename Out>
+bool Lookup(const Map& map, const typename Map::key_type& key, Out& out) {
+  const auto it = map.find(key);
+  return it != map.end() && (out = it->second, true);
+}
+
 // Orders names without regard to ASCII case, as the registry compares them.
 struct NoCase {
   bool operator()(const std::string& a, const std::string& b) const {
@@ -89,7 +96,9 @@ class FakePlatform : public Platform {
   std::string FileText(const std::string& path) const;
 
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
-  bool GetProfilesDirectory(std::string& path) override;
+  bool GetProfilesDirectory(std::string& path) override {
+    return !Fails("GetProfilesDirectory", "") && (path = profiles_directory, true);
+  }
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
   std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) override;
   bool LaunchInUserSession(std::string_view command_line, WindowStyle style) override {
@@ -101,9 +110,13 @@ class FakePlatform : public Platform {
   bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override {
     return std::tie(major, minor) = version, !Fails("GetWindowsVersion", "");
   }
-  bool LoadCustomResource(int id, Bytes& data) override;
+  bool LoadCustomResource(int id, Bytes& data) override {
+    return !Fails("LoadCustomResource", std::to_string(id)) && Lookup(resources, id, data);
+  }
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
-  bool ReadWholeFile(std::string_view path, Bytes& data) override;
+  bool ReadWholeFile(std::string_view path, Bytes& data) override {
+    return !Fails("ReadWholeFile", path) && Lookup(files, Fold(path), data);
+  }
   bool RemoveFile(std::string_view path) override;
   void ShowMessageBox(std::string_view text, int style, std::string_view title) override {
     log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
@@ -115,7 +128,7 @@ class FakePlatform : public Platform {
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
-  bool RestartSystem() override;
+  bool RestartSystem() override { return !Fails("RestartSystem", "") && (log.push_back("restart-system"), true); }
   PathKind GetPathKind(std::string_view path) override;
   bool GetFileIdentity(std::string_view path, FileIdentity& identity) override;
   bool RemoveFolder(std::string_view path) override;

@@ -2,13 +2,13 @@
 """What only a real Windows API shows, under Wine: real window, clicks, registry, regedit import, launch styles,
 scaling, damaged and hostile machines; the x64 build in a 64-bit prefix, the x86 build in a 64-bit one (WOW64)
 and in a 32-bit one. Usage: e2e_test.py X64_BUILD_DIR X86_BUILD_DIR [case ...]"""
+import concurrent.futures
 import os
 import queue
 import re
 import shutil
 import subprocess
 import sys
-import threading
 import time
 import traceback
 
@@ -180,11 +180,12 @@ def window_by_mouse_and_by_keyboard_alone(run):
 
 
 def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
-    """XP, Vista, 7 and 10, each with two thirds of its own entries gone, a hijacked shell, a foreign entry, the
-    policy set and stale work files; XP without shutdown.exe, so that the system's own call restarts it. Windows 10
-    is hostile too: a do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and
-    in its current folder: only the system's own programs run, and the registry API completes the branch."""
-    for version in ("winxp", "vista", "win7", "win10"):
+    """XP, Vista, 7, 8.1 and 10, each with two thirds of its own entries gone, a hijacked shell, a foreign entry,
+    the policy set and stale work files. XP has no shutdown.exe, so the system's own call restarts it; 8.1 has no
+    bcdedit, so it restarts into the boot options once the box that says how is closed. Windows 10 is hostile: a
+    do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and in its current
+    folder: only the system's own programs run, and the registry API completes the branch."""
+    for version in ("winxp", "vista", "win7", "win81", "win10"):
         keys = sorted(k for k in LISTS[version] if k.count("\\") == 6)  # the entries of Minimal and Network
         damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
         damaged += "".join("[%s]\n@=%s\n\n" % (k, LISTS[version][k][""]) for k in keys[::3])
@@ -198,8 +199,8 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
             p.put(work + ".tmp", b"stale work file " * 5000)
             p.put(work + ".reg", b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale]\r\n\"x\"=\"y\"\r\n")
             exe = cwd = None
-            if version == "winxp":
-                os.remove(p.win_path(r"windows\system32\shutdown.exe"))
+            if version in ("winxp", "win81"):
+                os.remove(p.win_path(r"windows\system32\%s.exe" % ("shutdown" if version == "winxp" else "bcdedit")))
             if version == "win10":
                 p.install_recorder(r"windows\regedit.exe")
                 p.overrides.append("regedit.exe=n")
@@ -213,6 +214,14 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
                 p.click(FIX)
                 assert p.wait_exit(timeout=60), "still running: no restart came"
                 check_eq((p.records_of("shutdown.exe"), p.work_files()), ([], []), "shutdown launches, work files")
+            elif version == "win81":
+                p.click(FIX)
+                box = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
+                p.screenshot("boot-options-box", box)
+                check_eq(p.records_of("shutdown.exe"), [], "restarts before the box is closed")
+                p.key("Return", box)
+                check_eq(([(r["command"].split(" ", 1)[1], r["show"]) for r in p.wait_record("shutdown.exe")],
+                          p.work_files()), ([("-r -o -f -t 0", 2)], []), "restarts, work files")
             else:
                 fix_and_wait(p, "fix-" + version)
                 check_eq(p.caption(), "Restarting...", "caption after FIX")
@@ -322,21 +331,6 @@ def hanging_import_ends_at_the_time_limit(run):
         assert 110 <= waited <= 180, "two imports waited for 60 s each, took %.0fs" % waited
         check_eq(len(p.records_of("regedit.exe")), 2, "imports launched")
         check_eq(p.work_files(), [], "work files left")
-
-
-def windows81_without_bcdedit_restarts_into_the_boot_options(run):
-    with run.prefix() as p:
-        p.set_version("win81")
-        os.remove(p.win_path(r"windows\system32\bcdedit.exe"))
-        p.launch()
-        p.click(FIX)
-        box = p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,))
-        p.screenshot("boot-options-box", box)
-        check_eq(p.records_of("shutdown.exe"), [], "restarts before the box is closed")
-        p.key("Return", box)
-        check_eq([(r["command"].split(" ", 1)[1], r["show"]) for r in p.wait_record("shutdown.exe")],
-                 [("-r -o -f -t 0", 2)], "restarts")
-        KEYS_EXPORTED[p.version] = check_branch(p, {})
 
 
 def command_line_checks_and_fixes_with_exit_codes(run):
@@ -565,13 +559,13 @@ def every_repair_leaves_its_record_beside_the_program(run):
 LANES = int(os.environ.get("VELTRIK_E2E_LANES", "2"))
 X64, WOW64, X86 = "x64 in a 64-bit prefix", "x86 in a 64-bit prefix", "x86 in a 32-bit prefix"
 EVERY = (X64, WOW64, X86)
+KINDS = {X64: ("x64", "win64", 64), WOW64: ("x86", "win64", 32), X86: ("x86", "win32", 32)}  # build, prefix, bits
 # What the build or the kind of prefix can change runs in every setting; the window's drawing and the browser
 # discovery run in the settings where they can differ.
 CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_with_the_display, (X64,)),
          (fix_completes_a_damaged_branch_with_the_list_of_its_windows, EVERY),
          (leftovers_and_blocked_names_never_stop_the_repair, (X64,)),
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),
-         (windows81_without_bcdedit_restarts_into_the_boot_options, (X64,)),
          (command_line_checks_and_fixes_with_exit_codes, EVERY),
          (recovery_environment_repairs_the_installed_windows_offline, (X64, WOW64)),
          (every_repair_leaves_its_record_beside_the_program, (X64,))]
@@ -598,7 +592,7 @@ def main():
                 print("FAIL %s (%.1fs)\n%s" % (name, time.time() - start, traceback.format_exc()), flush=True)
         results.append(False)
 
-    tasks = queue.Queue()  # the hung import first: it mostly waits, so the other lane does most of the rest
+    tasks = []  # the hung import first: it mostly waits, so the other lane does most of the rest
     for fn, name in [(fn, name) for fn, where in [(hanging_import_ends_at_the_time_limit, (X64,))] + CASES
                      for name in where if not wanted or fn.__name__ in wanted or name in wanted]:
         if no_x86 and name != X64:
@@ -608,28 +602,22 @@ def main():
             results.append(False) if failing else None
             skipped += not failing
         else:
-            tasks.put((fn, name))
+            tasks.append((fn, name))
     with Run(builds["x64"], ("win64",) if no_x86 else ("win64", "win32"), builds["x86"]) as run:
-        # Lanes side by side, each on a display of its own (a key press goes to the display's one focus).
-        displays = [start_display() for _ in range(min(LANES, tasks.qsize()) - 1)]
+        # Lanes side by side, each case on a display no other uses meanwhile (a key press goes to its one focus).
+        displays = [start_display() for _ in range(min(LANES, len(tasks)) - 1)]
+        free = queue.Queue()
+        for display in [run.display] + [display for display, _ in displays]:
+            free.put(display)
 
-        def lane(display):
-            # Each setting hands its cases prefixes of its kind, for its build, on this lane's display.
-            settings = {name: run.setting(name, builds[build], arch, bits, display) for name, build, arch, bits in
-                        ((X64, "x64", "win64", 64), (WOW64, "x86", "win64", 32), (X86, "x86", "win32", 32))}
-            while True:
-                try:
-                    fn, name = tasks.get_nowait()
-                except queue.Empty:
-                    return
-                attempt(fn, settings[name])
+        def lane(fn, name):  # prefixes of the setting's kind, for its build, on a free display
+            display = free.get()
+            build, arch, bits = KINDS[name]
+            attempt(fn, run.setting(name, builds[build], arch, bits, display))
+            free.put(display)
 
-        lanes = [threading.Thread(target=lane, args=(display,)) for display, _ in displays]
-        for thread in lanes:
-            thread.start()
-        lane(run.display)
-        for thread in lanes:
-            thread.join()
+        with concurrent.futures.ThreadPoolExecutor(len(displays) + 1) as pool:
+            list(pool.map(lambda task: lane(*task), tasks))
         for xvfb in filter(None, (xvfb for _, xvfb in displays)):
             xvfb.terminate()
     if KEYS_EXPORTED:

@@ -11,6 +11,7 @@ import subprocess
 import sys
 import time
 import traceback
+from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from wine_prefix import (ABOUT, CLIENT, EXIT, FIX, MAKER_NAME, POLICY, REQUIRE_X86, ROOT, SAFEBOOT, TITLE,  # noqa
@@ -273,8 +274,8 @@ def leftovers_and_blocked_names_never_stop_the_repair(run):
             check_branch(p, {})
             check_eq(p.export("HKEY_LOCAL_MACHINE\\SOFTWARE\\Stale"), {}, "round %d: stale import" % number)
             p.stop()
-        with open(p.win_path(r"windows\svcas.reg\keep.txt"), "rb") as f:
-            check_eq(f.read(), b"someone's data", "content of the folder at the .reg name")
+        check_eq(Path(p.win_path(r"windows\svcas.reg\keep.txt")).read_bytes(), b"someone's data",
+                 "content of the folder at the .reg name")
 
 
 def odd_browser_entries_start_the_registered_browser_or_the_fallback(run):
@@ -390,8 +391,7 @@ def install_windows(drive, version, control_set, logs=("SYSTEM.LOG1",)):
     version = {"win7": "6.1", "winxp": "5.1"}[version]
     for name, data in (("SYSTEM", system), ("SOFTWARE", wine_hive({"Microsoft\\Windows NT\\CurrentVersion": {
             "CurrentVersion": '"%s"' % version}}))) + tuple((log, b"log") for log in logs):
-        with open(os.path.join(config, name), "wb") as f:
-            f.write(data)
+        Path(config, name).write_bytes(data)
     return config, system
 
 
@@ -423,11 +423,10 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
                      "config\\" + backup, "  HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot: "
                      "AlternateShell = evil.exe -> cmd.exe"]), args)
             for name, data in (("SYSTEM", system), ("SYSTEM.LOG1", b"log")):
-                with open(os.path.join(config, backup, name), "rb") as f:
-                    check_eq(f.read(), data, "backup of " + name)
+                check_eq(Path(config, backup, name).read_bytes(), data, "backup of " + name)
             check_eq(loaded(), [], "hives left loaded after " + args)
-        with open(os.path.join(config, "SYSTEM"), "rb") as f:  # Wine writes no hive back: the program adds no write
-            check_eq(f.read(), system, "the hive file")
+        # Wine writes no hive back: the program adds no write.
+        check_eq(Path(config, "SYSTEM").read_bytes(), system, "the hive file")
         empty = p.add_drive("e")
         p.add_drive("f", same_as="c")
         p.stop()  # Wine finds the new drives when it starts again
@@ -443,8 +442,7 @@ def recovery_environment_repairs_the_installed_windows_offline(run):
         check_eq((code, report.split("\r\n")[2]), (3010, "SafeBoot branch (Windows XP list): repaired, 127 of 127 "
                                                          "entries in place"), "XP")
         check_eq(sorted(os.listdir(os.path.join(xp, max(os.listdir(xp))))), ["SYSTEM", "SYSTEM.LOG"], "XP's backup")
-        with open(os.path.join(xp, "SOFTWARE"), "wb") as f:
-            f.write(b"\0damaged\0" * 100)
+        Path(xp, "SOFTWARE").write_bytes(b"\0damaged\0" * 100)
         code, report = p.command("/fix", "/offline", "E:\\Windows")
         # Wine leaves an empty key of the name behind where a load fails; Windows does not.
         check_eq((code, "(1017). Nothing was changed." in report, loaded()),
@@ -506,8 +504,7 @@ def every_repair_leaves_its_record_beside_the_program(run):
             return "C:\\%s\\veltrik.exe" % folder, p.win_path(folder + r"\Veltrik.log")
 
         def text(path):
-            with open(path, "rb") as f:
-                return f.read().decode("utf-8")
+            return Path(path).read_bytes().decode("utf-8")
 
         def fix(exe, code=3010):
             p.import_reg(damage)
@@ -544,9 +541,8 @@ def every_repair_leaves_its_record_beside_the_program(run):
         p.clear_records()
         p.launch(exe=p.win_path(r"third\veltrik.exe"))
         fix_and_wait(p, "log-hard-link")
-        with open(p.win_path("victim.txt"), "rb") as f:
-            check_eq((f.read(), text(windows_log).count("==== ")), (b"someone's data", 2),
-                     "a hard link at the log's name")
+        check_eq((text(p.win_path("victim.txt")), text(windows_log).count("==== ")), ("someone's data", 2),
+                 "a hard link at the log's name")
         p.stop()
         exe, log = copy("fourth")
         p.put(r"fourth\Veltrik.log", b"old record\r\n" * 100000)

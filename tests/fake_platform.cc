@@ -115,10 +115,6 @@ bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
   return true;
 }
 
-bool FakePlatform::RemoveFile(std::string_view path) {
-  return !Fails("RemoveFile", path) && files.erase(Fold(path)) && (log.push_back("delete " + std::string(path)), true);
-}
-
 std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
   auto key = keys.find(entry.key);
   StoredValue value;

@@ -71,8 +71,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> fixed_drives = {"C:\\"};
   // Other paths of one folder (a second drive letter, a link): folded path -> folded path.
   std::map<std::string, std::string> same_as;
-  std::string timestamp = "20261207-171500";
-  std::string program_folder = "E:\\Tools", command_line = "\"E:\\Tools\\veltrik.exe\" /fix";
+  std::string command_line = "\"E:\\Tools\\veltrik.exe\" /fix";
   std::set<std::string> links;  // folded paths where a link is, not a file
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
@@ -117,7 +116,10 @@ class FakePlatform : public Platform {
   bool ReadWholeFile(std::string_view path, Bytes& data) override {
     return !Fails("ReadWholeFile", path) && Lookup(files, Fold(path), data);
   }
-  bool RemoveFile(std::string_view path) override;
+  bool RemoveFile(std::string_view path) override {
+    return !Fails("RemoveFile", path) && files.erase(Fold(path)) &&
+           (log.push_back("delete " + std::string(path)), true);
+  }
   void ShowMessageBox(std::string_view text, int style, std::string_view title) override {
     log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
   }
@@ -135,9 +137,9 @@ class FakePlatform : public Platform {
   std::int32_t EnableHivePrivileges() override { return Fails("EnableHivePrivileges", "") ? 1300 : 0; }
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
-  std::string LocalTimestamp() override { return timestamp; }
+  std::string LocalTimestamp() override { return "20261207-171500"; }
   std::string LocalTimeWithOffset() override { return "2026-12-07 17:15:00 +01:00"; }
-  std::string ProgramFolder() override { return program_folder; }
+  std::string ProgramFolder() override { return "E:\\Tools"; }
   std::string CommandLine() override { return command_line; }
   std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) override;
   std::vector<std::string> FixedDrives() override { return fixed_drives; }

@@ -3,6 +3,7 @@ job, the benchmarks and the end-to-end tests: a fresh prefix (a machine with
 no SafeBoot branch) made once per run and copied per use, real clicks through
 xdotool, and a recording stand-in (recorder.exe) for the programs veltrik.exe
 starts, so that its restart is intercepted."""
+import concurrent.futures
 import contextlib
 import errno
 import functools
@@ -370,8 +371,8 @@ class Run:
 
     def __enter__(self):
         self.display, self.xvfb = start_display()
-        for arch in self.arches:
-            self.boot(arch)
+        with concurrent.futures.ThreadPoolExecutor(len(self.arches)) as pool:  # each prefix has its own server
+            list(pool.map(self.boot, self.arches))
         return self
 
     def boot(self, arch):

@@ -186,7 +186,8 @@ def fix_completes_a_damaged_branch_with_the_list_of_its_windows(run):
     bcdedit, so it restarts into the boot options once the box that says how is closed. Windows 10 is hostile: a
     do-nothing system regedit, and copies of regedit, shutdown and bcdedit beside veltrik.exe and in its current
     folder: only the system's own programs run, and the registry API completes the branch."""
-    for version in ("winxp", "vista", "win7", "win81", "win10"):
+    # 8.1 in x64 alone: its restart into the boot options is the same command line in every build.
+    for version in ("winxp", "vista", "win7") + ("win81",) * (run.label == X64) + ("win10",):
         keys = sorted(k for k in LISTS[version] if k.count("\\") == 6)  # the entries of Minimal and Network
         damaged = "[%s]\n\"AlternateShell\"=\"evil.exe\"\n\n" % SAFEBOOT
         damaged += "".join("[%s]\n@=%s\n\n" % (k, LISTS[version][k][""]) for k in keys[::3])

@@ -183,10 +183,6 @@ TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeRe
             "D:\\Windows (no SOFTWARE hive, the Windows XP list by its profiles folder), control set ControlSet002\r\n"
             "SafeBoot branch (Windows XP list): repaired, 127 of 127 entries in place\r\nRestart the computer into "
             "this Windows to finish.\r\nOutcome: repaired, restart needed (exit code 3010)\r\n\r\n");
-
-  const std::string all = fake.FileText(kBeside);
-  EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitOk);
-  EXPECT_EQ(fake.FileText(kBeside), all) << "/check writes no record";
 }
 
 TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRepairGoesOn) {

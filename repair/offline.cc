@@ -14,7 +14,7 @@ namespace {
 constexpr char kMachine[] = "HKEY_LOCAL_MACHINE\\";
 constexpr std::int32_t kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
 
-// "D:\\Windows\\" and "D:/Windows" -> "D:\\Windows".
+// "D:/Windows\\" -> "D:\\Windows\\System32\\config\\".
 std::string ConfigFolder(const std::string& folder) { return TrimmedFolder(folder) + "\\System32\\config\\"; }
 
 std::int32_t ReadValue(Platform& platform, const std::string& key, const char* name, ValueType& type,

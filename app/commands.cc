@@ -3,9 +3,9 @@
 #include <set>
 
 #include "app/form.h"
-#include "repair/fix.h"
-#include "repair/log.h"
-#include "repair/offline.h"
+#include "app/messages.h"
+#include "repair/branch.h"
+#include "repair/repair.h"
 
 namespace veltrik {
 
@@ -19,9 +19,7 @@ constexpr char kUsage[] =
     "  /norestart  with /fix: never restart\r\n"
     "  /offline    check or repair the Windows installed in that folder, e.g. D:\\Windows, from a\r\n"
     "              recovery environment; /fix backs up its SYSTEM hive first and never restarts\r\n"
-    "Switches take / or -, in any order, each once.\r\n"
-    "Exit codes: 0 whole (or nothing to do), 1 not whole / not repaired, 2 bad arguments or not a\r\n"
-    "  Windows folder, 1641 repaired and restarting, 3010 repaired, restart needed.\r\n";
+    "Switches take / or -, in any order, each once.\r\n";
 
 // "/FIX" and "-fix" -> "fix"; "" when it is not a switch.
 std::string Switch(const std::string& arg) {
@@ -65,55 +63,25 @@ Command ParseArguments(const std::vector<std::string>& args) {
 
 int RunCommand(Platform& platform, const Command& command) {
   if (command.action == Action::kUsage || command.action == Action::kBadArguments) {
-    platform.WriteOutput(kUsage);
+    platform.WriteOutput(kUsage + ExitCodeLines());
     return command.action == Action::kUsage ? kExitOk : kExitUsage;
   }
   WindowState state;
   DerivePaths(platform, state);
-  const bool fix = command.action == Action::kFix;
-  if (!command.offline_folder.empty()) {
-    const std::string& folder = command.offline_folder;
-    const OfflineOutcome outcome = RepairOffline(platform, folder, state.strWinDir, fix);
-    std::string report = outcome.report;
-    if (fix && outcome.exit_code != kExitUsage) {
-      report += LogOfflineRepair(platform, platform.CommandLine(), folder, outcome).line;
-    }
-    platform.WriteOutput(report);
-    return outcome.exit_code;
-  }
-  const Environment environment = DetectEnvironment(platform, state.strWinDir);
-  if (environment == Environment::kRecovery) {
-    platform.WriteOutput(RecoveryRefusal(platform, state.strWinDir));
-    return kExitUsage;
-  }
-  const SafeBootTemplate stored = LoadTemplate(platform, ChooseTemplate(platform));
-  const BranchCheck before = CheckBranch(platform, stored);
-  const BranchCheck after = fix && !before.complete() ? FixSafeMode(platform, state.strWinDir, stored) : before;
-  const Verdict verdict = Judge(before, fix, &after);
-  std::string report =
-      BranchReport(platform, verdict, before, after, stored, fix) + EnvironmentFinding(environment, "\r\n");
-  if (!fix) {
-    platform.WriteOutput(report);
-    return verdict.exit_code;
-  }
+  RepairPolicy policy;
+  policy.fix = command.action == Action::kFix;
   // Nobody may be at the screen: a plain restart, with no boot menu to hold the machine.
-  const bool restart = command.restart && verdict.exit_code == kExitRestartRequired;
-  // Before a restart can cut it short.
-  const LogPlace log = LogRepair(platform, platform.CommandLine(), stored.id, report,
-                                 ExitOutcome(restart ? kExitRestartStarted : verdict.exit_code), state.strWinDir);
-  report += log.line;
-  if (!restart) {
-    platform.WriteOutput(report +
-                         (verdict.exit_code == kExitRestartRequired ? "Restart the computer to finish.\r\n" : ""));
-    return verdict.exit_code;
+  policy.restart = command.restart;
+  policy.offline_folder = command.offline_folder;
+  policy.started = platform.CommandLine();
+  RepairResult result = Repair(platform, policy, state.strWinDir);
+  if (result.outcome == Outcome::kRecovery) {
+    platform.WriteOutput(RecoveryRefusal(result.installed));
+    return ExitCode(result.outcome);
   }
-  if (Restart(platform, kRestartCommand)) {
-    platform.WriteOutput(report + "Restarting the computer now.\r\n");
-    return kExitRestartStarted;
-  }
-  LogRestartRefused(platform, log);
-  platform.WriteOutput(report + "Restart the computer to finish.\r\n");
-  return kExitRestartRequired;
+  StartRestart(platform, result);
+  platform.WriteOutput(result.report + ClosingLine(result, !command.offline_folder.empty()));
+  return ExitCode(result.outcome);
 }
 
 }  // namespace veltrik

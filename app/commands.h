@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "repair/report.h"
+#include "repair/outcome.h"
 
 namespace veltrik {
 

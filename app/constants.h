@@ -1,10 +1,12 @@
 // Fixed texts of the program, shared by the window logic and its resources.
 #pragma once
 
+#include "resources/version.h"
+
 namespace veltrik {
 
-inline constexpr char kAppTitle[] = "Veltrik v1.1.0.0";
+inline constexpr char kAppTitle[] = VELTRIK_APP_TITLE;
 inline constexpr char kMakerWebHost[] = "www.morvane-software.example";
-inline constexpr char kMakerName[] = "Morvane Software";
+inline constexpr char kMakerName[] = VELTRIK_MAKER;
 
 }  // namespace veltrik

@@ -3,10 +3,8 @@
 #include "app/about.h"
 #include "app/browser.h"
 #include "app/constants.h"
-#include "repair/fix.h"
-#include "repair/log.h"
-#include "repair/offline.h"
-#include "repair/report.h"
+#include "app/messages.h"
+#include "repair/repair.h"
 
 namespace veltrik {
 
@@ -50,14 +48,12 @@ void frmVeltrik::SetButtonsEnabled(bool enabled) {
   }
 }
 
-void frmVeltrik::StartBusy() {
+void frmVeltrik::Busy(const std::function<void()>& work) {
   fixing_ = true;
   SetButtonsEnabled(false);
   platform_.SetCaption("Fixing...");
   platform_.DoEvents();  // let the caption show before the work starts
-}
-
-void frmVeltrik::EndBusy() {
+  work();
   platform_.DoEvents();  // clicks that arrived meanwhile meet disabled buttons
   SetButtonsEnabled(true);
   fixing_ = false;
@@ -65,102 +61,41 @@ void frmVeltrik::EndBusy() {
 
 void frmVeltrik::cmdStart_Click() {
   if (fixing_) return;
-  // A recovery environment's registry is gone at the next start, and a
-  // restart there repairs nothing.
-  const Environment environment = DetectEnvironment(platform_, state_.strWinDir);
-  if (environment == Environment::kRecovery) return FixInstalledWindows();
-  const std::string finding = EnvironmentFinding(environment, state_.strNewLine);
-  StartBusy();
-  const SafeBootTemplate stored = LoadTemplate(platform_, ChooseTemplate(platform_));
-  const BranchCheck before = CheckBranch(platform_, stored);
-  const BranchCheck check = FixSafeMode(platform_, state_.strWinDir, stored);
-  // Never on an incomplete branch: the boot menu would lead to a broken Safe Mode.
-  const bool boot_menu = !check.complete() || PrepareBootMenu(platform_);
-  EndBusy();
-  // The restart that follows ends the program: the record is on the disk first.
-  const std::string report =
-      BranchReport(platform_, Judge(before, true, &check), before, check, stored, true) + finding;
-  const LogPlace log =
-      LogRepair(platform_, "the window", stored.id, report,
-                check.complete() ? "repaired, restarting the computer" : "NOT repaired, no restart", state_.strWinDir);
-  if (!check.complete()) {
-    // A restart now would cost the user's session and leave Safe Mode broken.
-    platform_.SetCaption(state_.strAppTitle);
-    const std::string reason = check.status ? platform_.ErrorText(check.status) : std::string();
-    platform_.ShowMessageBox(RepairFailureMessage(check, reason, state_.strNewLine) + finding + log.line,
-                             kMessageBoxWarning, state_.strAppTitle);
-    return;
+  RepairPolicy policy;
+  policy.fix = policy.import_whole_branch = policy.boot_menu = policy.restart = true;
+  policy.started = "the window";
+  policy.run = [this](const std::function<void()>& work) { Busy(work); };
+  RepairResult result = Repair(platform_, policy, state_.strWinDir);
+  if (result.outcome == Outcome::kRecovery) return FixInstalledWindows(result.installed);
+  if (result.outcome == Outcome::kRestarting) {
+    platform_.SetCaption("Restarting...");
+    if (result.boot_options) Box(BootOptionsMessage(), kMessageBoxInformation);
+    StartRestart(platform_, result);
+    if (result.outcome == Outcome::kRestarting) return;
   }
-  platform_.SetCaption("Restarting...");
-  if (!boot_menu) {
-    platform_.ShowMessageBox(BootOptionsMessage(state_.strNewLine), kMessageBoxInformation, state_.strAppTitle);
-  }
-  if (!Restart(platform_, boot_menu ? kRestartCommand : kRestartToBootOptionsCommand)) {
-    LogRestartRefused(platform_, log);
-    platform_.SetCaption(state_.strAppTitle);
-    platform_.ShowMessageBox("Safe Mode is repaired, but Windows could not be restarted." + state_.strNewLine +
-                                 "Please save your work and restart the computer yourself." + state_.strNewLine +
-                                 finding + log.line,
-                             kMessageBoxWarning, state_.strAppTitle);
-  }
+  // A restart now would cost the user's session and leave Safe Mode broken.
+  platform_.SetCaption(state_.strAppTitle);
+  const std::int32_t status = result.check.status;
+  Box(RepairMessage(result, status ? platform_.ErrorText(status) : std::string()), kMessageBoxWarning);
 }
 
-void frmVeltrik::FixInstalledWindows() {
-  const std::string& nl = state_.strNewLine;
-  const std::vector<std::string> found = FindInstalledWindows(platform_, state_.strWinDir);
-  if (found.size() != 1) {
-    std::string text =
-        "Veltrik runs in a recovery environment: it repairs an installed Windows, not this one." + nl + nl;
-    if (found.empty()) {
-      text +=
-          "No installed Windows was found on the fixed drives. If its drive is encrypted with BitLocker, "
-          "unlock it first (manage-bde -unlock). Then repair it from the command prompt, for example:";
-    } else {
-      text += "Several installed Windows were found:";
-      for (const std::string& folder : found) text += " " + folder;
-      text += "." + nl + "Repair the one you mean from the command prompt, for example:";
-    }
-    platform_.ShowMessageBox(text + nl + "veltrik.exe /fix /offline " + (found.empty() ? "D:\\Windows" : found[0]) + nl,
-                             kMessageBoxInformation, state_.strAppTitle);
-    return;
-  }
+void frmVeltrik::FixInstalledWindows(const std::vector<std::string>& found) {
+  if (found.size() != 1) return Box(InstalledWindowsMessage(found), kMessageBoxInformation);
   const std::string& folder = found.front();
-  const OfflineWindows windows = IdentifyOffline(platform_, folder);
-  if (!windows.error.empty()) {
-    platform_.ShowMessageBox(
-        "Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + windows.error + nl,
-        kMessageBoxWarning, state_.strAppTitle);
-    return;
-  }
-  if (!platform_.AskYesNo("Veltrik runs in a recovery environment. Repair Safe Mode of the Windows installed in " +
-                              folder + " (" + windows.Describe() + ")?" + nl + nl +
-                              "Its SYSTEM registry hive is backed up first, in a folder beside it. The computer is "
-                              "not restarted.",
-                          state_.strAppTitle)) {
-    return;
-  }
-  StartBusy();
+  RepairPolicy policy;
+  policy.fix = true;
+  policy.offline_folder = folder;
+  policy.started = "the window";
+  policy.confirm = [&](const ListChoice& choice) {
+    return platform_.ShowMessageBox(OfflineQuestion(folder, choice), kMessageBoxQuestion, state_.strAppTitle) ==
+           kAnswerYes;
+  };
   // A hive of 100 MB takes a while to copy: the window keeps painting meanwhile.
-  OfflineOutcome outcome;
-  platform_.RunAside([&] { outcome = RepairOffline(platform_, folder, state_.strWinDir, true, &windows); });
-  EndBusy();
+  policy.run = [this](const std::function<void()>& work) { Busy([&] { platform_.RunAside(work); }); };
+  const RepairResult result = Repair(platform_, policy, state_.strWinDir);
   platform_.SetCaption(state_.strAppTitle);
-  const LogPlace log = LogOfflineRepair(platform_, "the window", folder, outcome);
-  if (!outcome.repaired()) {
-    platform_.ShowMessageBox(
-        "Safe Mode of the Windows in " + folder + " was NOT repaired." + nl + nl + outcome.report + log.line,
-        kMessageBoxWarning, state_.strAppTitle);
-    return;
-  }
-  platform_.ShowMessageBox(
-      "Safe Mode of the Windows in " + folder +
-          (outcome.exit_code == kExitOk ? " is whole: there was nothing to repair." : " is repaired.") + nl +
-          "Backup of its SYSTEM hive: " + outcome.backup + nl + log.line + nl +
-          "Restart the computer into that Windows (close Veltrik, then choose Continue or restart), and start Safe "
-          "Mode: press F8 while it starts, or on Windows 8 and later choose Troubleshoot, Advanced options, Startup "
-          "Settings, Restart, then 4." +
-          nl,
-      kMessageBoxInformation, state_.strAppTitle);
+  if (result.outcome == Outcome::kDeclined) return;
+  Box(OfflineMessage(folder, result), Whole(result.outcome) ? kMessageBoxInformation : kMessageBoxWarning);
 }
 
 void frmVeltrik::cmdAbout_Click() {

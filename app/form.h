@@ -1,13 +1,14 @@
 // The logic of the main window: what each of its events does.
 #pragma once
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "app/window_state.h"
 #include "platform/platform.h"
 
 namespace veltrik {
-
-inline constexpr int kMessageBoxInformation = 64;  // information icon, OK button
-inline constexpr int kMessageBoxWarning = 48;      // warning icon, OK button
 
 class frmVeltrik {
  public:
@@ -31,10 +32,10 @@ class frmVeltrik {
   void SetButtonsEnabled(bool enabled);
   // The busy state of a repair: buttons disabled, "Fixing..." shown; ended
   // once clicks that arrived meanwhile have met the disabled buttons.
-  void StartBusy();
-  void EndBusy();
+  void Busy(const std::function<void()>& work);
   // In a recovery environment: the installed Windows, never the environment's own registry.
-  void FixInstalledWindows();
+  void FixInstalledWindows(const std::vector<std::string>& found);
+  void Box(const std::string& text, int style) { platform_.ShowMessageBox(text, style, state_.strAppTitle); }
 
   Platform& platform_;
   WindowState state_;

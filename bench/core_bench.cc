@@ -24,7 +24,7 @@ void BM_FixSequence(benchmark::State& state) {
   for (auto _ : state) {
     FakePlatform fake;
     const auto id = state.range(0);
-    fake.version = id == 109 ? std::pair(10u, 0u) : id == 106 ? std::pair(6u, 0u) : std::pair(5u, 1u);
+    fake.version = id == 109 ? WindowsVersion{10, 0, 0} : id == 106 ? WindowsVersion{6, 0, 0} : WindowsVersion{5, 1, 0};
     frmVeltrik form(fake);
     form.Form_Load();
     form.cmdStart_Click();

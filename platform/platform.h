@@ -45,6 +45,24 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// The version of Windows, e.g. 6.1 build 7601 for Windows 7; build 0 where
+// it is not known.
+struct WindowsVersion {
+  std::uint32_t major = 0, minor = 0, build = 0;
+};
+
+// The local date and time, and its offset from UTC in minutes (east positive).
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int offset_minutes = 0;
+};
+
+// Message box styles and the answer that means yes.
+inline constexpr int kMessageBoxInformation = 64;  // information icon, OK button
+inline constexpr int kMessageBoxWarning = 48;      // warning icon, OK button
+inline constexpr int kMessageBoxQuestion = 36;     // question icon, Yes and No buttons
+inline constexpr int kAnswerYes = 6;
+
 // Identifies a process started by LaunchCommand, for WaitForProcess.
 using ProcessId = std::uint32_t;
 
@@ -133,7 +151,7 @@ class Platform {
 
   // The version of Windows itself, e.g. 6.1 for Windows 7, 10.0 for 10 and
   // 11, whatever the program's manifest says.
-  virtual bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) = 0;
+  virtual bool GetWindowsVersion(WindowsVersion& version) = 0;
 
   // The bytes of custom resource `id` of type "CUSTOM".
   virtual bool LoadCustomResource(int id, Bytes& data) = 0;
@@ -144,8 +162,8 @@ class Platform {
   virtual bool ReadWholeFile(std::string_view path, Bytes& data) = 0;
   virtual bool RemoveFile(std::string_view path) = 0;
 
-  // Blocks until the user closes the box.
-  virtual void ShowMessageBox(std::string_view text, int style, std::string_view title) = 0;
+  // Blocks until the user closes the box; the button pressed.
+  virtual int ShowMessageBox(std::string_view text, int style, std::string_view title) = 0;
 
   // Handles all waiting window messages, then returns.
   virtual void DoEvents() = 0;
@@ -194,11 +212,7 @@ class Platform {
   virtual std::int32_t CopyWholeFile(std::string_view from, std::string_view to) = 0;
   // Removes an empty folder.
   virtual bool RemoveFolder(std::string_view path) = 0;
-  // The local date and time as YYYYMMDD-HHMMSS.
-  virtual std::string LocalTimestamp() = 0;
-  // The local date and time with its offset from UTC, e.g.
-  // "2026-12-07 17:15:00 +01:00".
-  virtual std::string LocalTimeWithOffset() = 0;
+  virtual LocalTime GetLocalTime() = 0;
   // The folder this program's file is in, without a trailing backslash.
   virtual std::string ProgramFolder() = 0;
   // The program's command line as it was given.
@@ -221,8 +235,6 @@ class Platform {
   // of it is open.
   virtual std::int32_t LoadHive(std::string_view name, std::string_view file) = 0;
   virtual std::int32_t UnloadHive(std::string_view name) = 0;
-  // A Yes/No box; true for Yes.
-  virtual bool AskYesNo(std::string_view text, std::string_view title) = 0;
 
   // Restarts the computer at once through the system's own call, closing
   // programs without asking. False if the system refused.

@@ -42,6 +42,7 @@ bool Dword(std::string_view text, std::string& out) {
 struct Misses {
   std::vector<const RegistryEntry*> entries;  // missing or different
   std::vector<ValueChange> different;         // of those, the values that are there
+  std::string first;                          // the first one's key, and its value where only that is wrong
 };
 
 Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
@@ -53,8 +54,10 @@ Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
     if (reading.status != 0 || (entry.name && (reading.type != entry.type || reading.data != entry.data))) {
       out.entries.push_back(&entry);
       // A value gone from a key that is there is evidence too.
-      if (entry.name && (reading.status == 0 || reading.type == ValueType::kAbsent)) {
-        out.different.push_back({entry.key, *entry.name, reading.type, reading.data, entry.type, entry.data});
+      const bool key_there = entry.name && (reading.status == 0 || reading.type == ValueType::kAbsent);
+      if (key_there) out.different.push_back({entry.key, *entry.name, reading.type, reading.data, entry.type, entry.data});
+      if (out.first.empty()) {
+        out.first = key_there ? entry.key + ": " + (entry.name->empty() ? "(default)" : *entry.name) : entry.key;
       }
     }
   }
@@ -116,7 +119,7 @@ BranchCheck Result(const SafeBootTemplate& stored, Misses misses) {
   check.windows = stored.windows;
   check.total = stored.entries.size();
   check.missing = misses.entries.size();
-  if (!misses.entries.empty()) check.first_missing = misses.entries.front()->key;
+  check.first_missing = std::move(misses.first);
   check.different = std::move(misses.different);
   return check;
 }

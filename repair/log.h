@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "repair/offline.h"
 
 namespace veltrik {
 
@@ -37,20 +36,11 @@ struct LogPlace {
 // of the Windows that was repaired. Written and flushed before it returns.
 LogPlace WriteLog(Platform& platform, const LogRecord& record, const std::string& win_dir);
 
-// The record of a repair of the running Windows with template `template_id`
-// (`report` as shown), and of an installed one, written as WriteLog does.
-LogPlace LogRepair(Platform& platform, const std::string& started, int template_id, const std::string& report,
-                   const std::string& outcome, const std::string& win_dir);
-LogPlace LogOfflineRepair(Platform& platform, const std::string& started, const std::string& folder,
-                          const OfflineOutcome& repair);
-
 // Adds to the record at `log` that the restart it announced could not start.
 void LogRestartRefused(Platform& platform, const LogPlace& log);
 
-// "repaired, restart needed (exit code 3010)" and the like.
-std::string ExitOutcome(int exit_code);
-
-// The Windows the running system is, and the list it gets, for the record.
-std::string RunningWindows(Platform& platform, int template_id);
+// "20261207-171500", for names; "2026-12-07 17:15:00 +01:00", for the record.
+std::string Timestamp(const LocalTime& time);
+std::string TimeWithOffset(const LocalTime& time);
 
 }  // namespace veltrik

@@ -83,11 +83,10 @@ std::string TypeName(ValueType type) {
   return n < std::size(kNames) ? kNames[n] : n == 11 ? "REG_QWORD" : "type " + std::to_string(n);
 }
 
-Verdict Judge(const BranchCheck& before, bool fix, const BranchCheck* after) {
-  if (before.complete()) return {Entries(before) + (fix ? "; nothing to repair" : ""), kExitOk};
-  if (!fix || !after) return {"not whole", kExitNotRepaired};
-  if (!after->complete()) return {"NOT repaired", kExitNotRepaired};
-  return {"repaired, " + Entries(*after), kExitRestartRequired};
+Outcome Judge(const BranchCheck& before, bool fix, const BranchCheck& after) {
+  if (!fix) return before.complete() ? Outcome::kWhole : Outcome::kNotWhole;
+  if (!after.complete()) return Outcome::kNotRepaired;
+  return before.complete() ? Outcome::kNothingToRepair : Outcome::kRepaired;
 }
 
 std::string Entries(const BranchCheck& check) {
@@ -111,7 +110,7 @@ std::string ChangesReport(const std::vector<ValueChange>& changes, const std::st
   });
 }
 
-std::string BranchReport(Platform& platform, const Verdict& verdict, const BranchCheck& before,
+std::string BranchReport(Platform& platform, Outcome outcome, const BranchCheck& before,
                          const BranchCheck& after, const SafeBootTemplate& stored, bool fix,
                          const std::string& loaded_as) {
   BranchCheck shown = after;
@@ -123,7 +122,7 @@ std::string BranchReport(Platform& platform, const Verdict& verdict, const Branc
   };
   as_installed(shown.first_missing);
   for (ValueChange& change : changes) as_installed(change.key);
-  return StateReport(platform, verdict.state, shown) + ChangesReport(changes, ChangesHeading(fix)) +
+  return StateReport(platform, StateWords(outcome, Entries(after)), shown) + ChangesReport(changes, ChangesHeading(fix)) +
          ForeignReport(platform, stored);
 }
 

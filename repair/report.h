@@ -10,16 +10,10 @@
 
 #include "platform/platform.h"
 #include "repair/branch.h"
+#include "repair/outcome.h"
 #include "repair/reg_file.h"
 
 namespace veltrik {
-
-// The codes Windows installers use; deployment tools already act on them.
-inline constexpr int kExitOk = 0;                  // whole, or nothing asked
-inline constexpr int kExitNotRepaired = 1;         // entries missing or different
-inline constexpr int kExitUsage = 2;               // arguments not understood, or not a Windows folder
-inline constexpr int kExitRestartStarted = 1641;   // ERROR_SUCCESS_REBOOT_INITIATED
-inline constexpr int kExitRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // Enough for a technician to act on; thousands of lines would bury the report.
 inline constexpr std::size_t kReportListed = 100;
@@ -33,13 +27,8 @@ std::string Printable(std::string_view text, std::size_t limit = std::string_vie
 // "REG_SZ", "REG_DWORD", ..., "type 42".
 std::string TypeName(ValueType type);
 
-// What a check, or a repair, comes to: the state the report gives and the
-// exit code. `after` is the repair's final check, where one ran.
-struct Verdict {
-  std::string state;
-  int exit_code = kExitOk;
-};
-Verdict Judge(const BranchCheck& before, bool fix, const BranchCheck* after = nullptr);
+// What a check, or a repair (`after` its final check), comes to.
+Outcome Judge(const BranchCheck& before, bool fix, const BranchCheck& after);
 
 // "N of M entries in place".
 std::string Entries(const BranchCheck& check);
@@ -59,7 +48,7 @@ inline const char* ChangesHeading(bool fix) { return fix ? "Values replaced" : "
 // the values replaced (or a repair would replace) and what else is there.
 // Keys under `loaded_as`, where an installed Windows' SYSTEM hive is loaded,
 // are shown as that Windows names them when it runs.
-std::string BranchReport(Platform& platform, const Verdict& verdict, const BranchCheck& before,
+std::string BranchReport(Platform& platform, Outcome outcome, const BranchCheck& before,
                          const BranchCheck& after, const SafeBootTemplate& stored, bool fix,
                          const std::string& loaded_as = "");
 

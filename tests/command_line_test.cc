@@ -168,7 +168,7 @@ TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeRe
   frmVeltrik form(fake);
   form.Form_Load();
   form.cmdStart_Click();
-  const std::string second = kHead + "the window\r\n" + kTen + "Outcome: repaired, restarting the computer\r\n\r\n";
+  const std::string second = kHead + "the window\r\n" + kTen + "Outcome: repaired, restarting the computer (exit code 1641)\r\n\r\n";
   EXPECT_EQ(fake.FileText(kBeside), first + second) << "appended";
 
   fake.fixed_drives = {"C:\\", "D:\\"};
@@ -189,17 +189,17 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
   const std::string kRefused = kBeside + " refused: system error ";
   for (auto [what, damage, offline, said] : {
            std::tuple{"beside", std::function<void(FakePlatform&)>([](FakePlatform&) {}), false, "Log: " + kBeside},
-           {"a folder of that name", [](FakePlatform& f) { f.folders.insert(Fold(kBeside)); }, false,
+           {"a folder of that name", [](FakePlatform& f) { f.folders.insert(kBeside); }, false,
             "Log: " + kInWindows + " (" + kRefused + "1920)"},
-           {"a link at that name", [](FakePlatform& f) { f.links.insert(Fold(kBeside)); }, true,
+           {"a link at that name", [](FakePlatform& f) { f.links.insert(kBeside); }, true,
             "Log: D:\\Windows\\Veltrik.log (" + kRefused + "1920)"},
            {"a read-only stick", [](FakePlatform& f) { f.Fail("AppendToFile", "E:\\"); }, false,
             "Log: " + kInWindows + " (" + kRefused + "5)"},
            {"nowhere", [](FakePlatform& f) { f.Fail("AppendToFile"); }, false,
             "No log could be written (" + kRefused + "5; " + kInWindows + " refused: system error 5)"},
-           {"a full log", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes(1u << 20, 'x'); }, false,
+           {"a full log", [](FakePlatform& f) { f.files[kBeside] = Bytes(1u << 20, 'x'); }, false,
             "Log: " + kBeside},
-           {"a log below its bound", [](FakePlatform& f) { f.files[Fold(kBeside)] = Bytes((1u << 20) - 1, 'x'); },
+           {"a log below its bound", [](FakePlatform& f) { f.files[kBeside] = Bytes((1u << 20) - 1, 'x'); },
             false, "Log: " + kBeside}}) {
     FakePlatform fake;
     Hijacked(fake, std::nullopt);
@@ -212,9 +212,9 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
     EXPECT_EQ(RunCommand(fake, ParseArguments(args)), offline ? kExitRestartRequired : kExitRestartStarted) << what;
     EXPECT_THAT(fake.output, HasSubstr("\r\n" + said + "\r\n")) << what;
     EXPECT_THAT(fake.Only("append"), ::testing::SizeIs(said[0] == 'L' ? 1u : 0u)) << what;
-    EXPECT_FALSE(fake.links.count(Fold(kBeside)) && fake.files.count(Fold(kBeside))) << "written through a link";
+    EXPECT_FALSE(fake.links.count(kBeside) && fake.files.count(kBeside)) << "written through a link";
     // A full log moves aside first.
-    EXPECT_EQ(fake.files.count(Fold(kBeside + ".old")), what == std::string("a full log")) << what;
+    EXPECT_EQ(fake.files.count(kBeside + ".old"), what == std::string("a full log")) << what;
     EXPECT_EQ(fake.FileText(kBeside).starts_with("x"), what == std::string("a log below its bound")) << what;
   }
 }

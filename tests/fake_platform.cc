@@ -11,13 +11,9 @@
 
 namespace veltrik::testing {
 
-std::string Fold(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 namespace {
+
+std::string Fold(std::string_view s) { return AsciiLower(s); }
 
 // Whether some key of `map` lies below folder or key `path`.
 template <typename Map>

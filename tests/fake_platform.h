@@ -12,15 +12,17 @@
 #include <utility>
 #include <vector>
 
+#include "app/constants.h"
 #include "platform/platform.h"
 #include "repair/branch.h"
+#include "repair/reg_file.h"
 
 namespace veltrik::testing {
 
 extern const Bytes kEmbeddedTemplate105, kEmbeddedTemplate106, kEmbeddedTemplate107, kEmbeddedTemplate108,
     kEmbeddedTemplate109;
 
-std::string Fold(std::string_view s);
+inline const std::string kTitle = kAppTitle;
 inline const std::string kSafeBoot = std::string(kCurrentControlSet) + "\\Control\\SafeBoot";
 
 // Copies the value at `key` into `out`, if there is one.
@@ -38,6 +40,10 @@ struct NoCase {
                                         [&](unsigned char x, unsigned char y) { return low(x) < low(y); });
   }
 };
+// Paths and names as Windows compares them.
+template <typename V>
+using NoCaseMap = std::map<std::string, V, NoCase>;
+using NoCaseSet = std::set<std::string, NoCase>;
 
 // A value as the registry API holds it; plain text is a REG_SZ.
 struct StoredValue {
@@ -53,26 +59,27 @@ class FakePlatform : public Platform {
  public:
   std::string system_directory = "C:\\WINDOWS\\system32";
   std::string profiles_directory = "C:\\Documents and Settings";
-  std::map<int, Bytes> resources = {{105, kEmbeddedTemplate105}, {106, kEmbeddedTemplate106},
-      {107, kEmbeddedTemplate107}, {108, kEmbeddedTemplate108}, {109, kEmbeddedTemplate109}};
-  std::map<std::string, std::string> registry;  // the shell object's view: folded path -> value
+  std::map<int, Bytes> resources = {{kTemplateXp, kEmbeddedTemplate105}, {kTemplateVista, kEmbeddedTemplate106},
+      {kTemplateWin7, kEmbeddedTemplate107}, {kTemplateWin8, kEmbeddedTemplate108},
+      {kTemplateWin10, kEmbeddedTemplate109}};
+  NoCaseMap<std::string> registry;  // the shell object's view: path -> value
   // The registry API's view: key -> value name -> value, any keys at all, spelled as first written.
   // "regedit -s" imports into it, unless the editor is hijacked.
-  using Keys = std::map<std::string, std::map<std::string, StoredValue, NoCase>, NoCase>;
+  using Keys = NoCaseMap<NoCaseMap<StoredValue>>;
   Keys keys;
   bool regedit_imports = true;
-  std::pair<std::uint32_t, std::uint32_t> version = {5, 1};  // Windows XP
+  WindowsVersion version = {5, 1, 0};  // Windows XP
   std::uint32_t exit_code = 0;                               // of every process waited for
-  std::map<std::string, Bytes> files;  // folded path -> bytes; only C:\WINDOWS\ is writable
+  NoCaseMap<Bytes> files;  // only C:\WINDOWS\ is writable
   // An installed Windows seen offline: its folders, and its hive files (also in `files`) with their keys
   // relative to the hive's root, written back when unloaded.
-  std::set<std::string> folders;      // folded
-  std::map<std::string, Keys> hives;  // folded file path -> keys
+  NoCaseSet folders;
+  NoCaseMap<Keys> hives;  // file path -> keys
   std::vector<std::string> fixed_drives = {"C:\\"};
-  // Other paths of one folder (a second drive letter, a link): folded path -> folded path.
-  std::map<std::string, std::string> same_as;
+  // Other paths of one folder (a second drive letter, a link).
+  NoCaseMap<std::string> same_as;
   std::string command_line = "\"E:\\Tools\\veltrik.exe\" /fix";
-  std::set<std::string> links;  // folded paths where a link is, not a file
+  NoCaseSet links;  // where a link is, not a file
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
   void PutHive(const std::string& path, Keys hive_keys);
@@ -89,7 +96,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> Only(const std::string& prefix) const;
   std::map<Control, bool> enabled;
   std::string caption, output;
-  std::map<std::string, Bytes> last_written;  // every file's last write, even if deleted since
+  NoCaseMap<Bytes> last_written;  // every file's last write, even if deleted since
   int shell_objects_alive = 0;
   std::function<void()> on_events;  // what DoEvents and WaitForProcess deliver, as messages would
   std::string FileText(const std::string& path) const;
@@ -106,22 +113,23 @@ class FakePlatform : public Platform {
     return true;
   }
   std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
-  bool GetWindowsVersion(std::uint32_t& major, std::uint32_t& minor) override {
-    return std::tie(major, minor) = version, !Fails("GetWindowsVersion", "");
-  }
+  bool GetWindowsVersion(WindowsVersion& v) override { return v = version, !Fails("GetWindowsVersion", ""); }
   bool LoadCustomResource(int id, Bytes& data) override {
     return !Fails("LoadCustomResource", std::to_string(id)) && Lookup(resources, id, data);
   }
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
   bool ReadWholeFile(std::string_view path, Bytes& data) override {
-    return !Fails("ReadWholeFile", path) && Lookup(files, Fold(path), data);
+    return !Fails("ReadWholeFile", path) && Lookup(files, std::string(path), data);
   }
   bool RemoveFile(std::string_view path) override {
-    return !Fails("RemoveFile", path) && files.erase(Fold(path)) &&
+    return !Fails("RemoveFile", path) && files.erase(std::string(path)) &&
            (log.push_back("delete " + std::string(path)), true);
   }
-  void ShowMessageBox(std::string_view text, int style, std::string_view title) override {
-    log.push_back("msgbox " + std::to_string(style) + " [" + std::string(title) + "] " + std::string(text));
+  int ShowMessageBox(std::string_view text, int style, std::string_view title) override {
+    const bool ask = style == kMessageBoxQuestion;
+    log.push_back((ask ? "ask [" : "msgbox " + std::to_string(style) + " [") + std::string(title) + "] " +
+                  std::string(text));
+    return ask && answer_yes ? kAnswerYes : 1;
   }
   void DoEvents() override { Events("doevents"); }
   void RunAside(const std::function<void()>& work) override { log.push_back("aside"), work(), Events("aside-end"); }
@@ -137,17 +145,13 @@ class FakePlatform : public Platform {
   std::int32_t EnableHivePrivileges() override { return Fails("EnableHivePrivileges", "") ? 1300 : 0; }
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
-  std::string LocalTimestamp() override { return "20261207-171500"; }
-  std::string LocalTimeWithOffset() override { return "2026-12-07 17:15:00 +01:00"; }
+  LocalTime GetLocalTime() override { return {2026, 12, 7, 17, 15, 0, 60}; }
   std::string ProgramFolder() override { return "E:\\Tools"; }
   std::string CommandLine() override { return command_line; }
   std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) override;
   std::vector<std::string> FixedDrives() override { return fixed_drives; }
   std::int32_t LoadHive(std::string_view name, std::string_view file) override;
   std::int32_t UnloadHive(std::string_view name) override;
-  bool AskYesNo(std::string_view text, std::string_view title) override {
-    return log.push_back("ask [" + std::string(title) + "] " + std::string(text)), answer_yes;
-  }
   void WriteOutput(std::string_view text) override { output += text; }
   void SetCaption(std::string_view text) override { caption = text, log.push_back("caption " + caption); }
   void SetControlEnabled(Control control, bool on) override {
@@ -159,7 +163,7 @@ class FakePlatform : public Platform {
  private:
   void Events(const std::string& line) { on_events ? on_events() : void(), log.push_back(line); }
   std::set<std::pair<std::string, std::string>> failures_;
-  std::map<std::string, std::string> loaded_;  // hive name -> folded file
+  NoCaseMap<std::string> loaded_;  // hive name -> file
   ProcessId next_process_ = 100;
 };
 

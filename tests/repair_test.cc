@@ -56,7 +56,7 @@ TEST(TemplateTest, EntriesAndTheImportableFile) {
     const std::string work = "C:\\WINDOWS\\" + std::string(name) + ".tmp";
     ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, id), "C:\\WINDOWS\\"));
     EXPECT_EQ(fake.FileText(reg), ExpectedReg(fake.resources[id]));
-    const Bytes image = fake.last_written.at(Fold(work));
+    const Bytes image = fake.last_written.at(work);
     const std::size_t size = fake.resources[id].size();
     ASSERT_LT(size, 0x10000u);
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 12),
@@ -142,8 +142,8 @@ TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
     EXPECT_LE(state.strSysDrive.size(), 3u);
 
     const std::string name = RandomText(rng, round % 10 == 0 ? 4000 : 40), command = RandomText(rng, 60);
-    fake.registry[Fold("HKCU\\Software\\Clients\\StartMenuInternet\\")] = name;
-    fake.registry[Fold("HKLM\\Software\\Clients\\StartMenuInternet\\" + name + "\\shell\\open\\command\\")] = command;
+    fake.registry[std::string("HKCU\\Software\\Clients\\StartMenuInternet\\")] = name;
+    fake.registry["HKLM\\Software\\Clients\\StartMenuInternet\\" + name + "\\shell\\open\\command\\"] = command;
     state.strSysDrive = "C:\\";
     GetActiveBrowser(fake, state);
     const std::string start =

@@ -7,6 +7,8 @@
 #include "app/browser.h"
 #include "app/commands.h"
 #include "app/form.h"
+#include "app/messages.h"
+#include "repair/repair.h"
 #include "repair/fix.h"
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"
@@ -35,16 +37,16 @@ TEST(DerivePathsTest, DerivesDriveAndWindowsDirectory) {
   }
 }
 
-const std::string kUser = Fold("HKCU\\Software\\Clients\\StartMenuInternet\\");
-const std::string kMachine = Fold("HKLM\\Software\\Clients\\StartMenuInternet\\");
-std::string Command(const std::string& name) { return kMachine + Fold(name) + "\\shell\\open\\command\\"; }
-const std::string kHome = "http://www.morvane-software.example/";
+const std::string kUser = "HKCU\\Software\\Clients\\StartMenuInternet\\";
+const std::string kMachine = "HKLM\\Software\\Clients\\StartMenuInternet\\";
+std::string Command(const std::string& name) { return kMachine + name + "\\shell\\open\\command\\"; }
+const std::string kHome = "http://" + std::string(kMakerWebHost) + "/";
 const std::string kDownload = kHome + "modules/mydownloads/singlefile.php?cid=2&lid=1";
 const std::string kIe = "\"C:\\Program Files\\Internet Explorer\\iexplore\"";
 
 TEST(BrowserTest, BuildsBothLinksFromTheRegisteredCommand) {
   const std::string kFox = "\"C:\\Program Files\\Fox\\fox.exe\"";
-  using Registry = std::map<std::string, std::string>;
+  using Registry = NoCaseMap<std::string>;
   // what, the shell object's view of the registry, an operation that fails, the browser started, the system drive
   for (auto [what, registry, fail, browser, drive] : {
          std::tuple{"user hive names a client of the machine hive", Registry{{kUser, "FOX"}, {Command("fox"), kFox}},
@@ -77,7 +79,7 @@ TEST(BrowserTest, BuildsBothLinksFromTheRegisteredCommand) {
 // would show in the log); where the desktop shell cannot open them, nothing
 // else is started and the window works on.
 TEST(FormTest, PagesOpenAsTheUserAndTheAboutBoxShowsBeforeItsPage) {
-  const std::string box = "msgbox 64 [Veltrik v1.1.0.0] Veltrik v1.1.0.0\r\nwww.morvane-software.example\r\n\r\nThis "
+  const std::string box = "msgbox 64 [" + kTitle + "] " + kTitle + "\r\n" + kMakerWebHost + "\r\n\r\nThis "
                           "program is free to use and to pass on unchanged.\r\n";
   for (bool refused : {false, true}) {
     FakePlatform fake;
@@ -107,8 +109,7 @@ using ::testing::ElementsAre;
 const std::string kPolicy =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\DisableRegistryTools=0 REG_DWORD";
 const std::string kHklm = "regwrite HKLM" + kPolicy, kHkcu = "regwrite HKCU" + kPolicy;
-const std::string kRestart = "launch 2 shutdown -r -f -t 0";
-const std::string kTitle = "Veltrik v1.1.0.0";
+const std::string kRestart = "launch 2 " + std::string(kRestartCommand);
 
 // The entries of template `id` that the registry lacks, as the API reads it.
 size_t MissingEntries(FakePlatform& fake, int id) {
@@ -143,42 +144,55 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
 }
 
 TEST(FixSequenceTest, TheListFollowsTheVersionElseTheProfilesFolder) {
-  using Version = std::pair<std::uint32_t, std::uint32_t>;
-  const Version kUnknown = {0, 0};
-  for (auto [version, profiles, id] : {std::tuple{Version{5, 1}, "C:\\Users", 105}, {Version{5, 2}, "C:\\Users", 105},
-           {Version{6, 0}, "", 106},
-           {Version{6, 1}, "", 107}, {Version{6, 2}, "", 108}, {Version{6, 3}, "", 108}, {Version{10, 0}, "", 109},
-           {Version{10, 1}, "", 109}, {Version{11, 0}, "", 109}, {kUnknown, "C:\\Users", 106},
-           {kUnknown, "d:\\USERS\\", 106}, {kUnknown, "C:\\Documents and Settings", 105}, {kUnknown, "C:\\Users2", 105},
-           {kUnknown, "C:\\Profiles\\Users", 105}, {kUnknown, "C", 105}, {kUnknown, "!", 105}}) {
+  const std::string kByProfiles = "version unreadable, the Windows XP list by its profiles folder";
+  const WindowsVersion kUnknown = {};
+  struct Case {
+    WindowsVersion version;
+    const char* profiles = "";
+    int id;
+    std::string said = "";  // the record's words, where the case is about them
+  };
+  for (const Case& c : {Case{{5, 1}, "C:\\Users", kTemplateXp, "version 5.1, Windows XP list"},
+           {{5, 2}, "C:\\Users", kTemplateXp}, {{6, 0}, "", kTemplateVista}, {{6, 1}, "", kTemplateWin7},
+           {{6, 2}, "", kTemplateWin8}, {{6, 3}, "", kTemplateWin8},
+           {{10, 0, 19045}, "", kTemplateWin10, "version 10.0 (build 19045), Windows 10 list"},
+           {{10, 0, 22631}, "", kTemplateWin10, "version 10.0 (build 22631), Windows 11, the Windows 10 list"},
+           {{10, 1}, "", kTemplateWin10}, {{11, 0}, "", kTemplateWin10},
+           {kUnknown, "C:\\Users", kTemplateVista, "version unreadable, the Windows Vista list by its profiles folder"},
+           {kUnknown, "d:\\USERS\\", kTemplateVista}, {kUnknown, "C:\\Documents and Settings", kTemplateXp, kByProfiles},
+           {kUnknown, "C:\\Users2", kTemplateXp}, {kUnknown, "C:\\Profiles\\Users", kTemplateXp},
+           {kUnknown, "C", kTemplateXp}, {kUnknown, "!", kTemplateXp}}) {
     FakePlatform fake;
-    fake.version = version;
-    if (version == kUnknown) fake.Fail("GetWindowsVersion");
-    fake.profiles_directory = profiles;
-    if (profiles == std::string("!")) fake.Fail("GetProfilesDirectory");
-    EXPECT_EQ(ChooseTemplate(fake), id) << version.first << "." << version.second << " " << profiles;
+    fake.version = c.version;
+    if (c.version.major == 0) fake.Fail("GetWindowsVersion");
+    fake.profiles_directory = c.profiles;
+    if (c.profiles == std::string("!")) fake.Fail("GetProfilesDirectory");
+    const ListChoice choice = ChooseRunningList(fake);
+    EXPECT_EQ(choice.template_id, c.id) << c.version.major << "." << c.version.minor << " " << c.profiles;
+    EXPECT_TRUE(c.said.empty() || choice.Describe() == c.said) << choice.Describe();
   }
-  EXPECT_EQ(ImportCommand("C:\\WINDOWS\\", 105), "regedit -s C:\\WINDOWS\\sxcas.reg");
-  EXPECT_EQ(ImportCommand("C:\\Win Dows\\", 109), "regedit -s \"C:\\Win Dows\\svcas.reg\"");
+  EXPECT_EQ(ImportCommand("C:\\WINDOWS\\", kTemplateXp), "regedit -s C:\\WINDOWS\\sxcas.reg");
+  EXPECT_EQ(ImportCommand("C:\\Win Dows\\", kTemplateWin10), "regedit -s \"C:\\Win Dows\\svcas.reg\"");
 }
 
+// One start state, repaired by the window's policy and by the command line's.
 struct OutcomeCase {
   const char* what;
-  std::vector<std::pair<const char*, const char*>> failures;  // operation, argument
-  std::vector<std::string> restarts;  // with the boot-menu commands before them
-  std::vector<std::string> message;   // parts of the one message box, if any
-  bool repaired = true;               // the whole branch is in place afterwards
+  std::vector<std::pair<const char*, const char*>> failures = {};  // operation, argument
+  std::vector<std::string> restarts = {kRestart};  // the window's, with the boot-menu commands before them
+  std::vector<std::string> message = {};   // parts of the window's one message box, if any
+  bool repaired = true;                    // the whole branch is in place afterwards
   bool keeps_files = false;
-  std::pair<std::uint32_t, std::uint32_t> version = {6, 1};  // Windows 7
-  std::uint32_t exit_code = 0;  // of every program waited for
-  int fix_exit = kExitRestartStarted;  // of "/fix" in the same case
+  WindowsVersion version = {6, 1};         // Windows 7
+  std::uint32_t exit_code = 0;             // of every program waited for
+  int fix_exit = kExitRestartStarted;      // of "/fix"
 };
 
 void Prepare(FakePlatform& fake, const OutcomeCase& c) {
   fake.profiles_directory = "C:\\Users";
   fake.version = c.version;
   fake.exit_code = c.exit_code;
-  fake.files[Fold("C:\\WINDOWS\\") + RegFileName(ChooseTemplate(fake))] = {'o', 'l', 'd'};
+  fake.files["C:\\WINDOWS\\" + std::string(RegFileName(ChooseRunningList(fake).template_id))] = {'o', 'l', 'd'};
   for (auto [op, argument] : c.failures) {
     fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
     fake.Fail(op, argument);
@@ -192,42 +206,48 @@ std::vector<std::string> Restarts(const FakePlatform& fake) {  // with the boot-
 }
 
 TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine) {
-  const std::vector<std::string> kRestarted = {kRestart};
-  const std::pair<std::uint32_t, std::uint32_t> kSeven = {6, 1}, kTen = {10, 0};
+  const WindowsVersion kTen = {10, 0};
   const std::string kLegacy = "launch 0 bcdedit /set {current} bootmenupolicy legacy";
   const std::string kOnce = "launch 0 bcdedit /set {current} onetimeadvancedoptions on";
+  const std::string kToBootOptions = "launch 2 " + std::string(kRestartToBootOptionsCommand);
   const std::vector<std::string> kBootMenuAndRestart = {kLegacy, kOnce, kRestart};
-  const std::vector<std::string> kBootOptions = {kLegacy, kOnce, "launch 2 shutdown -r -o -f -t 0"};
+  const std::vector<std::string> kBootOptions = {kLegacy, kOnce, kToBootOptions};
   const std::vector<std::string> kBootOptionsBox = {"Safe Mode is repaired", "Troubleshoot, Advanced options, "
                                                     "Startup Settings, Restart, and then press 4"};
-  const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = "run Veltrik as administrator";
+  const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = kRunAsAdministrator;
   const std::vector<OutcomeCase> cases = {
-      {"imported", {}, kRestarted, {}}, {"editor not startable", {{"LaunchCommand", "regedit"}}, kRestarted, {}},
-      {"import never ends", {{"WaitForProcess", ""}}, kRestarted, {}},
-      {"an older .reg cannot be replaced", {{"WriteWholeFile", ".reg"}}, kRestarted, {}},
-      {"work file unreadable", {{"ReadWholeFile", ""}}, kRestarted, {}},
-      {"no system folder", {{"GetSystemDirectoryA", ""}}, kRestarted, {}, true, true},
-      {"no shell object", {{"CreateObject", ""}}, kRestarted, {}},
-      {"policy writes refused", {{"RegWrite", ""}}, kRestarted, {}},
-      {"files cannot be removed", {{"RemoveFile", ""}}, kRestarted, {}, true, true},
-      {"no way to restart", {{"LaunchCommand", "shutdown"}, {"RestartSystem", ""}}, {},
-       {"Safe Mode is repaired", "restart the computer yourself"}, true, false, kSeven, 0, kExitRestartRequired},
-      {"writes refused", {{"WriteRegistryEntry", "SafeBoot"}}, {},
-       {kNotRepaired, "236 of 236 entries of the SafeBoot branch (Windows 10 list) are missing.\r\n",
-        "First missing key: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
-       false, false, kTen, 0, kExitNotRepaired},
-      {"template unreadable", {{"LoadCustomResource", ""}}, {}, {kNotRepaired, "stored copy of the SafeBoot branch "
-       "could not be read", kAdvice}, false, false, kSeven, 0, kExitNotRepaired},
-      {"Windows 10", {}, kBootMenuAndRestart, {}, true, false, kTen},
-      {"Windows 8.1", {}, kBootMenuAndRestart, {}, true, false, {6, 3}},
-      {"Windows 8", {}, kBootMenuAndRestart, {}, true, false, {6, 2}}, {"XP", {}, kRestarted, {}, true, false, {5, 1}},
-      {"version unknown", {{"GetWindowsVersion", ""}}, kRestarted, {}, true, false, kTen},
-      {"bcdedit missing", {{"LaunchCommand", "bcdedit"}}, {"launch 2 shutdown -r -o -f -t 0"}, kBootOptionsBox, true,
-       false, kTen},
-      {"bcdedit refuses", {}, kBootOptions, kBootOptionsBox, true, false, kTen, 1},
-      {"bcdedit never ends", {{"WaitForProcess", ""}}, kBootOptions, kBootOptionsBox, true, false, kTen},
-      {"no boot options restart", {{"LaunchCommand", "shutdown"}}, {kLegacy, kOnce, "restart-system"}, kBootOptionsBox,
-       true, false, {6, 2}, 1}};
+      {.what = "imported"}, {.what = "editor not startable", .failures = {{"LaunchCommand", "regedit"}}},
+      {.what = "import never ends", .failures = {{"WaitForProcess", ""}}},
+      {.what = "an older .reg cannot be replaced", .failures = {{"WriteWholeFile", ".reg"}}},
+      {.what = "work file unreadable", .failures = {{"ReadWholeFile", ""}}},
+      {.what = "no system folder", .failures = {{"GetSystemDirectoryA", ""}}, .keeps_files = true},
+      {.what = "no shell object", .failures = {{"CreateObject", ""}}},
+      {.what = "policy writes refused", .failures = {{"RegWrite", ""}}},
+      {.what = "files cannot be removed", .failures = {{"RemoveFile", ""}}, .keeps_files = true},
+      {.what = "no way to restart", .failures = {{"LaunchCommand", "shutdown"}, {"RestartSystem", ""}},
+       .restarts = {}, .message = {"Safe Mode is repaired", "restart the computer yourself"},
+       .fix_exit = kExitRestartRequired},
+      {.what = "writes refused", .failures = {{"WriteRegistryEntry", "SafeBoot"}}, .restarts = {},
+       .message = {kNotRepaired, "236 of 236 entries of the SafeBoot branch (Windows 10 list) are missing.\r\n",
+                   "First missing: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
+       .repaired = false, .version = kTen, .fix_exit = kExitNotRepaired},
+      {.what = "template unreadable", .failures = {{"LoadCustomResource", ""}}, .restarts = {},
+       .message = {kNotRepaired, "stored copy of the SafeBoot branch could not be read", kAdvice},
+       .repaired = false, .fix_exit = kExitNotRepaired},
+      {.what = "Windows 10", .restarts = kBootMenuAndRestart, .version = kTen},
+      {.what = "Windows 8.1", .restarts = kBootMenuAndRestart, .version = {6, 3}},
+      {.what = "Windows 8", .restarts = kBootMenuAndRestart, .version = {6, 2}},
+      {.what = "XP", .version = {5, 1}},
+      {.what = "version unknown", .failures = {{"GetWindowsVersion", ""}}, .version = kTen},
+      {.what = "bcdedit missing", .failures = {{"LaunchCommand", "bcdedit"}}, .restarts = {kToBootOptions},
+       .message = kBootOptionsBox, .version = kTen},
+      {.what = "bcdedit refuses", .restarts = kBootOptions, .message = kBootOptionsBox, .version = kTen,
+       .exit_code = 1},
+      {.what = "bcdedit never ends", .failures = {{"WaitForProcess", ""}}, .restarts = kBootOptions,
+       .message = kBootOptionsBox, .version = kTen},
+      {.what = "no boot options restart", .failures = {{"LaunchCommand", "shutdown"}},
+       .restarts = {kLegacy, kOnce, "restart-system"}, .message = kBootOptionsBox, .version = {6, 2},
+       .exit_code = 1}};
   for (const OutcomeCase& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform fake;
@@ -235,7 +255,7 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
     frmVeltrik form(fake);
     form.Form_Load();
     form.cmdStart_Click();
-    EXPECT_EQ(MissingEntries(fake, ChooseTemplate(fake)) == 0, c.repaired);
+    EXPECT_EQ(MissingEntries(fake, ChooseRunningList(fake).template_id) == 0, c.repaired);
     EXPECT_EQ(Restarts(fake), c.restarts);
     EXPECT_EQ(fake.files.size() == 1, !c.keeps_files) << "work files left beside the record";
     EXPECT_EQ(fake.shell_objects_alive, 0);
@@ -271,19 +291,19 @@ TEST(FixCompletionTest, WritesOnlyWhatIsMissingOrChangedAndKeepsForeignEntries) 
   FakePlatform fake;
   fake.version = {6, 1};
   fake.regedit_imports = false;
-  const SafeBootTemplate stored = LoadTemplate(fake, 107);
+  const SafeBootTemplate stored = LoadTemplate(fake, kTemplateWin7);
   for (size_t i = 0; i < stored.entries.size(); i += 3) {  // a third survived the malware
     const RegistryEntry& e = stored.entries[i];
     if (e.name) fake.keys[e.key][*e.name] = {e.data, e.type};
   }
   fake.keys[kSafeBoot]["AlternateShell"] = "evil.exe";
   fake.keys[kSafeBoot + "\\Minimal\\AcmeGuard"][""] = "Service";
-  const size_t before = MissingEntries(fake, 107);
+  const size_t before = MissingEntries(fake, kTemplateWin7);
   // The hijacked shell is named with what replaced it: the technician keeps the evidence.
   const std::string replaced = " (old -> new): 1\r\n  " + kSafeBoot + ": AlternateShell = evil.exe -> cmd.exe\r\n";
   EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/norestart"})), kExitRestartRequired);
   EXPECT_THAT(fake.output, ::testing::HasSubstr(" 177 of 177 entries in place\r\nValues replaced" + replaced));
-  EXPECT_EQ(MissingEntries(fake, 107), 0u);
+  EXPECT_EQ(MissingEntries(fake, kTemplateWin7), 0u);
   EXPECT_EQ(fake.keys[kSafeBoot]["alternateshell"], "cmd.exe");
   EXPECT_EQ(fake.keys[kSafeBoot + "\\Minimal\\AcmeGuard"][""], "Service");
   EXPECT_EQ(fake.Only("regset").size(), before) << "only what was missing or changed is written";
@@ -296,13 +316,13 @@ TEST(FixCompletionTest, ADwordMissingDifferentOrOfAnotherTypeIsRewrittenAsADword
            {"missing", std::nullopt}, {"another number", StoredValue("2", ValueType::kDword)},
            {"a string", StoredValue("1")}, {"a binary", StoredValue("", ValueType{3})}}) {
     FakePlatform fake;
-    const SafeBootTemplate stored = LoadTemplate(fake, 109);
-    fake.PutList(109);
+    const SafeBootTemplate stored = LoadTemplate(fake, kTemplateWin10);
+    fake.PutList(kTemplateWin10);
     ASSERT_EQ(CheckBranch(fake, stored).missing, 0u) << what;
     fake.keys[media].erase("SafeBootDrivers");
     if (damage) fake.keys[media]["safebootdrivers"] = *damage;
     const BranchCheck check = CheckBranch(fake, stored);
-    EXPECT_EQ(std::pair(check.missing, check.first_missing), std::pair(size_t{1}, media)) << what;
+    EXPECT_EQ(std::pair(check.missing, check.first_missing), std::pair(size_t{1}, media + ": SafeBootDrivers")) << what;
     EXPECT_TRUE(CompleteBranch(fake, stored).complete()) << what;
     EXPECT_EQ(fake.keys[media]["SafeBootDrivers"], kWanted) << what;
     EXPECT_THAT(fake.Only("regset"), ElementsAre("regset " + media + "\\SafeBootDrivers=1")) << what;

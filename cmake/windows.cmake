@@ -7,10 +7,12 @@ set(VELTRIK_WIN32_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN
 
 add_executable(veltrik WIN32
   platform/win32/desktop_shell.cc
+  platform/win32/files.cc
   platform/win32/load_config.cc
   platform/win32/main.cc
   platform/win32/main_window.cc
   platform/win32/no_exceptions.cc
+  platform/win32/processes.cc
   platform/win32/registry.cc
   platform/win32/text.cc
   platform/win32/win32_platform.cc
@@ -66,7 +68,7 @@ if(MINGW)
   target_link_options(import_floor PRIVATE -static -s -municode)
 endif()
 # The read-back and completion through the real registry API, timed.
-add_executable(branch_bench WIN32 bench/branch_bench.cc platform/win32/desktop_shell.cc platform/win32/registry.cc
+add_executable(branch_bench WIN32 bench/branch_bench.cc platform/win32/desktop_shell.cc platform/win32/files.cc platform/win32/processes.cc platform/win32/registry.cc
                platform/win32/text.cc platform/win32/win32_platform.cc)
 target_compile_definitions(branch_bench PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 target_include_directories(branch_bench PRIVATE ${PROJECT_SOURCE_DIR}/resources)

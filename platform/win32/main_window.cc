@@ -41,7 +41,7 @@ int CALLBACK FontExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
 
 // The labels' font where it is installed, else the closest serif at hand.
 std::wstring SerifFace() {
-  HDC screen = ::GetDC(nullptr);
+  const ScreenDc screen;
   std::wstring face = L"Times New Roman";
   const std::wstring wanted = Wide(kLabelFont);
   for (const wchar_t* name : {wanted.c_str(), L"Times New Roman", L"Liberation Serif", L"DejaVu Serif"}) {
@@ -49,13 +49,12 @@ std::wstring SerifFace() {
     query.lfCharSet = DEFAULT_CHARSET;
     ::lstrcpynW(query.lfFaceName, name, LF_FACESIZE);
     bool found = false;
-    ::EnumFontFamiliesExW(screen, &query, FontExists, reinterpret_cast<LPARAM>(&found), 0);
+    ::EnumFontFamiliesExW(screen.get(), &query, FontExists, reinterpret_cast<LPARAM>(&found), 0);
     if (found) {
       face = name;
       break;
     }
   }
-  ::ReleaseDC(nullptr, screen);
   return face;
 }
 
@@ -75,32 +74,25 @@ ScopedBitmap Compose(std::initializer_list<HBITMAP> parts, int dpi) {
     total.cx = std::max(total.cx, s.cx);
     total.cy += s.cy;
   }
-  HDC screen = ::GetDC(nullptr);
-  ScopedBitmap out(::CreateCompatibleBitmap(screen, ::MulDiv(total.cx, dpi, 96), ::MulDiv(total.cy, dpi, 96)));
-  HDC from = ::CreateCompatibleDC(screen);
-  HDC to = ::CreateCompatibleDC(screen);
-  ::ReleaseDC(nullptr, screen);
-  HGDIOBJ old_to = ::SelectObject(to, out.get());
-  HGDIOBJ old_from = ::GetCurrentObject(from, OBJ_BITMAP);
-  ::SetStretchBltMode(to, HALFTONE);
-  ::SetBrushOrgEx(to, 0, 0, nullptr);
+  const ScreenDc screen;
+  ScopedBitmap out(::CreateCompatibleBitmap(screen.get(), ::MulDiv(total.cx, dpi, 96), ::MulDiv(total.cy, dpi, 96)));
+  const ScopedMemoryDc from = MemoryDcFor(screen.get()), to = MemoryDcFor(screen.get());
+  const ScopedSelect into(to.get(), out.get());
+  ::SetStretchBltMode(to.get(), HALFTONE);
+  ::SetBrushOrgEx(to.get(), 0, 0, nullptr);
   int y = 0;
   for (HBITMAP part : parts) {
     const SIZE s = BitmapSize(part);
-    ::SelectObject(from, part);
+    const ScopedSelect source(from.get(), part);
     const int top = ::MulDiv(y, dpi, 96);
     if (dpi == 96) {
-      ::BitBlt(to, 0, top, s.cx, s.cy, from, 0, 0, SRCCOPY);
+      ::BitBlt(to.get(), 0, top, s.cx, s.cy, from.get(), 0, 0, SRCCOPY);
     } else {
-      ::StretchBlt(to, 0, top, ::MulDiv(s.cx, dpi, 96), ::MulDiv(y + s.cy, dpi, 96) - top, from, 0, 0, s.cx, s.cy,
-                   SRCCOPY);
+      ::StretchBlt(to.get(), 0, top, ::MulDiv(s.cx, dpi, 96), ::MulDiv(y + s.cy, dpi, 96) - top, from.get(), 0, 0,
+                   s.cx, s.cy, SRCCOPY);
     }
     y += s.cy;
   }
-  ::SelectObject(from, old_from);
-  ::SelectObject(to, old_to);
-  ::DeleteDC(from);
-  ::DeleteDC(to);
   return out;
 }
 
@@ -116,9 +108,7 @@ bool MainWindow::Create(int show) {
   wc.lpszClassName = kWindowClass;
   if (!::RegisterClassExW(&wc)) return false;
 
-  HDC screen = ::GetDC(nullptr);
-  dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
+  dpi_ = ::GetDeviceCaps(ScreenDc().get(), LOGPIXELSY);
   if (dpi_ <= 0) dpi_ = 96;
 
   // The outer size follows from the client area and this system's frame.
@@ -193,11 +183,11 @@ HFONT MainWindow::LabelFont(bool bold) {
 
 bool MainWindow::OnCreate() {
   // Loaded as device bitmaps: GDI decodes the run-length encoded ones.
-  const int pictures[] = {IDB_BACKGROUND_BAND, IDB_BACKGROUND_FIELD, IDB_BUTTON_FIX, IDB_BUTTON_ABOUT, IDB_BUTTON_EXIT};
-  for (size_t i = 0; i < stored_.size(); ++i) {
-    stored_[i].reset(
-        static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(pictures[i]), IMAGE_BITMAP, 0, 0, 0)));
-    if (!stored_[i]) return false;
+  for (auto [picture, id] : {std::pair{&stored_.band, IDB_BACKGROUND_BAND}, {&stored_.field, IDB_BACKGROUND_FIELD},
+                              {&stored_.fix, IDB_BUTTON_FIX}, {&stored_.about, IDB_BUTTON_ABOUT},
+                              {&stored_.exit, IDB_BUTTON_EXIT}}) {
+    picture->reset(static_cast<HBITMAP>(::LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0)));
+    if (!*picture) return false;
   }
   const WORD checker[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
   dim_pattern_.reset(::CreateBitmap(8, 8, 1, 1, checker));
@@ -244,17 +234,13 @@ bool MainWindow::OnCreate() {
 }
 
 void MainWindow::BuildBackground() {
-  background_ = Compose({stored_[0].get(), stored_[1].get()}, dpi_);
+  background_ = Compose({stored_.band.get(), stored_.field.get()}, dpi_);
   if (!high_contrast_) return;
   const SIZE size = BitmapSize(background_.get());
-  HDC screen = ::GetDC(nullptr);
-  HDC dc = ::CreateCompatibleDC(screen);
-  ::ReleaseDC(nullptr, screen);
-  HGDIOBJ old = ::SelectObject(dc, background_.get());
-  const RECT field = {0, ::MulDiv(BitmapSize(stored_[0].get()).cy, dpi_, 96), size.cx, size.cy};
-  ::FillRect(dc, &field, ::GetSysColorBrush(COLOR_WINDOW));
-  ::SelectObject(dc, old);
-  ::DeleteDC(dc);
+  const ScopedMemoryDc dc = MemoryDcFor(ScreenDc().get());
+  const ScopedSelect selected(dc.get(), background_.get());
+  const RECT field = {0, ::MulDiv(BitmapSize(stored_.band.get()).cy, dpi_, 96), size.cx, size.cy};
+  ::FillRect(dc.get(), &field, ::GetSysColorBrush(COLOR_WINDOW));
 }
 
 void MainWindow::OnColoursChanged() {
@@ -266,15 +252,17 @@ void MainWindow::OnColoursChanged() {
 void MainWindow::ApplyDpi(int dpi) {
   dpi_ = dpi;
   BuildBackground();
-  for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i] = Compose({stored_[2 + i].get()}, dpi);
+  buttons_.fix = Compose({stored_.fix.get()}, dpi);
+  buttons_.about = Compose({stored_.about.get()}, dpi);
+  buttons_.exit = Compose({stored_.exit.get()}, dpi);
   bold_font_.reset();
   regular_font_.reset();
   for (ItemState& item : items_) {
     const LayoutItem& layout = *item.layout;
     switch (layout.item) {
-      case Item::kCmdStart: item.picture = buttons_[0].get(); break;
-      case Item::kCmdAbout: item.picture = buttons_[1].get(); break;
-      case Item::kCmdExit: item.picture = buttons_[2].get(); break;
+      case Item::kCmdStart: item.picture = buttons_.fix.get(); break;
+      case Item::kCmdAbout: item.picture = buttons_.about.get(); break;
+      case Item::kCmdExit: item.picture = buttons_.exit.get(); break;
       default: break;
     }
     ::MoveWindow(item.hwnd, Px(layout.left), Px(layout.top), Px(layout.width), Px(layout.height), TRUE);
@@ -294,12 +282,12 @@ void MainWindow::OnPaint() {
   HDC dc = ::BeginPaint(hwnd_, &ps);
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  HDC mem = ::CreateCompatibleDC(dc);
-  HGDIOBJ old = ::SelectObject(mem, background_.get());
-  ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(LTGRAY_BRUSH)));
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
-  ::SelectObject(mem, old);
-  ::DeleteDC(mem);
+  {
+    const ScopedMemoryDc mem = MemoryDcFor(dc);
+    const ScopedSelect selected(mem.get(), background_.get());
+    ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(LTGRAY_BRUSH)));
+    ::BitBlt(dc, 0, 0, client.right, client.bottom, mem.get(), 0, 0, SRCCOPY);
+  }
   ::EndPaint(hwnd_, &ps);
 }
 
@@ -368,28 +356,26 @@ void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
   const ItemState& item = *found;
   const HDC dc = draw.hDC;
   const RECT rect = draw.rcItem;
-  HDC mem = ::CreateCompatibleDC(dc);
-  // The window's background shows through everywhere the item draws nothing.
-  POINT origin = {0, 0};
-  ::MapWindowPoints(item.hwnd, hwnd_, &origin, 1);
-  HGDIOBJ old = ::SelectObject(mem, background_.get());
-  ::BitBlt(dc, 0, 0, rect.right, rect.bottom, mem, origin.x, origin.y, SRCCOPY);
-  if (item.picture) {
-    const SIZE size = BitmapSize(item.picture);
-    ::SelectObject(mem, item.picture);
-    ::BitBlt(dc, 0, 0, size.cx, size.cy, mem, 0, 0, SRCCOPY);
-    if ((draw.itemState & ODS_DISABLED) && dim_pattern_) {
-      HBRUSH brush = ::CreatePatternBrush(dim_pattern_.get());
-      ::SetTextColor(dc, RGB(0, 0, 0));
-      ::SetBkColor(dc, RGB(160, 160, 160));
-      HGDIOBJ old_brush = ::SelectObject(dc, brush);
-      ::PatBlt(dc, 0, 0, size.cx, size.cy, kRopDpo);
-      ::SelectObject(dc, old_brush);
-      ::DeleteObject(brush);
+  {
+    const ScopedMemoryDc mem = MemoryDcFor(dc);
+    // The window's background shows through everywhere the item draws nothing.
+    POINT origin = {0, 0};
+    ::MapWindowPoints(item.hwnd, hwnd_, &origin, 1);
+    const ScopedSelect background(mem.get(), background_.get());
+    ::BitBlt(dc, 0, 0, rect.right, rect.bottom, mem.get(), origin.x, origin.y, SRCCOPY);
+    if (item.picture) {
+      const SIZE size = BitmapSize(item.picture);
+      const ScopedSelect picture(mem.get(), item.picture);
+      ::BitBlt(dc, 0, 0, size.cx, size.cy, mem.get(), 0, 0, SRCCOPY);
+      if ((draw.itemState & ODS_DISABLED) && dim_pattern_) {
+        const ScopedBrush brush(::CreatePatternBrush(dim_pattern_.get()));
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        ::SetBkColor(dc, RGB(160, 160, 160));
+        const ScopedSelect dim(dc, brush.get());
+        ::PatBlt(dc, 0, 0, size.cx, size.cy, kRopDpo);
+      }
     }
   }
-  ::SelectObject(mem, old);
-  ::DeleteDC(mem);
   const ItemKind kind = item.layout->kind;
   if (kind == ItemKind::kLabel || (kind == ItemKind::kHotspot && high_contrast_)) {
     // Black stands out of the light picture whatever the scheme's text
@@ -398,7 +384,7 @@ void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
     if (high_contrast_) colour = ::GetSysColor(kind == ItemKind::kHotspot ? COLOR_HOTLIGHT : COLOR_WINDOWTEXT);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, colour);
-    HGDIOBJ old_font = ::SelectObject(dc, LabelFont(item.layout->bold));
+    const ScopedSelect font(dc, LabelFont(item.layout->bold));
     RECT text = rect;
     if (kind == ItemKind::kLabel) {
       ::DrawTextW(dc, item.text.c_str(), -1, &text, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
@@ -406,7 +392,6 @@ void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
       const std::wstring name = Wide(kMakerName);  // as the picture shows it
       ::DrawTextW(dc, name.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
-    ::SelectObject(dc, old_font);
   }
   // The focus cue, once the keyboard is in use, as the system draws it.
   const bool cue = !(::SendMessageW(item.hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);

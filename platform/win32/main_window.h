@@ -66,11 +66,14 @@ class MainWindow {
   SIZE outer_ = {};
   Win32Platform platform_;
   frmVeltrik form_{platform_};
-  // The pictures as stored (title band, field, FIX, ABOUT, EXIT), and as
-  // drawn at the window's DPI.
-  std::array<ScopedBitmap, 5> stored_;
+  // The pictures as stored, and as drawn at the window's DPI.
+  struct {
+    ScopedBitmap band, field, fix, about, exit;
+  } stored_;
   ScopedBitmap background_;
-  std::array<ScopedBitmap, 3> buttons_;
+  struct {
+    ScopedBitmap fix, about, exit;
+  } buttons_;
   ScopedFont bold_font_, regular_font_;
   ScopedBitmap dim_pattern_;
   std::array<ItemState, kLayout.size()> items_;

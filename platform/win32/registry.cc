@@ -6,6 +6,7 @@
 
 #include "platform/win32/scoped.h"
 #include "platform/win32/text.h"
+#include "platform/win32/win32_platform.h"
 
 namespace veltrik::win32 {
 
@@ -117,7 +118,7 @@ bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& nam
 
 std::unique_ptr<ShellObject> MakeRegistryShell() { return std::make_unique<RegistryShell>(); }
 
-LSTATUS ReadEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
+std::int32_t Win32Platform::ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
   ScopedKey key;
@@ -147,7 +148,7 @@ LSTATUS ReadEntry(const RegistryEntry& entry, ValueType& type, std::string& data
   return ERROR_SUCCESS;
 }
 
-LSTATUS WriteEntry(const RegistryEntry& entry) {
+std::int32_t Win32Platform::WriteRegistryEntry(const RegistryEntry& entry) {
   RegPath p;
   if (!ParseKey(entry.key, p)) return ERROR_INVALID_PARAMETER;
   const std::wstring name = entry.name ? Wide(*entry.name) : std::wstring();
@@ -169,6 +170,7 @@ namespace {
 constexpr std::size_t kReaders = 4;
 
 struct ReadShare {
+  Win32Platform* platform;
   const std::vector<RegistryEntry>* entries;
   std::vector<RegistryReading>* out;
   std::size_t first;
@@ -178,20 +180,20 @@ DWORD WINAPI ReadEvery(void* param) {
   const ReadShare& share = *static_cast<const ReadShare*>(param);
   for (std::size_t i = share.first; i < share.entries->size(); i += kReaders) {
     RegistryReading& reading = (*share.out)[i];
-    reading.status = ReadEntry((*share.entries)[i], reading.type, reading.data);
+    reading.status = share.platform->ReadRegistryEntry((*share.entries)[i], reading.type, reading.data);
   }
   return 0;
 }
 
 }  // namespace
 
-std::vector<RegistryReading> ReadEntries(const std::vector<RegistryEntry>& entries) {
+std::vector<RegistryReading> Win32Platform::ReadRegistryEntries(const std::vector<RegistryEntry>& entries) {
   std::vector<RegistryReading> out(entries.size());
   ReadShare shares[kReaders];
   HANDLE threads[kReaders];
   DWORD started = 0;
   for (std::size_t k = 0; k < kReaders; ++k) {
-    shares[k] = {&entries, &out, k};
+    shares[k] = {this, &entries, &out, k};
     // Share 0, and any share whose thread cannot start, is read right here.
     HANDLE thread = k ? ::CreateThread(nullptr, 0, ReadEvery, &shares[k], 0, nullptr) : nullptr;
     if (thread) {
@@ -205,7 +207,7 @@ std::vector<RegistryReading> ReadEntries(const std::vector<RegistryEntry>& entri
   return out;
 }
 
-LSTATUS EnumerateKeys(const std::string& key, std::vector<std::string>& names) {
+std::int32_t Win32Platform::EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) {
   RegPath p;
   if (!ParseKey(key, p)) return ERROR_INVALID_PARAMETER;
   ScopedKey k;
@@ -225,6 +227,14 @@ LSTATUS EnumerateKeys(const std::string& key, std::vector<std::string>& names) {
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) status = ERROR_SUCCESS, ++index;
   }
   return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
+std::int32_t Win32Platform::LoadHive(std::string_view name, std::string_view file) {
+  return ::RegLoadKeyW(HKEY_LOCAL_MACHINE, Wide(name).c_str(), Wide(file).c_str());
+}
+
+std::int32_t Win32Platform::UnloadHive(std::string_view name) {
+  return ::RegUnLoadKeyW(HKEY_LOCAL_MACHINE, Wide(name).c_str());
 }
 
 }  // namespace veltrik::win32

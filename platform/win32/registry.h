@@ -18,10 +18,4 @@ bool ReadStringValue(HKEY root, const std::wstring& key, const std::wstring& nam
 
 std::unique_ptr<ShellObject> MakeRegistryShell();
 
-// The branch check's registry access; status codes as the API returns them.
-LSTATUS ReadEntry(const RegistryEntry& entry, ValueType& type, std::string& data);
-LSTATUS WriteEntry(const RegistryEntry& entry);
-std::vector<RegistryReading> ReadEntries(const std::vector<RegistryEntry>& entries);
-LSTATUS EnumerateKeys(const std::string& key, std::vector<std::string>& names);
-
 }  // namespace veltrik::win32

@@ -55,11 +55,48 @@ struct GdiTraits {
   static void Close(G g) { ::DeleteObject(g); }
 };
 
+struct MemoryDcTraits {
+  static HDC Invalid() { return nullptr; }
+  static void Close(HDC dc) { ::DeleteDC(dc); }
+};
+
 using ScopedHandle = Scoped<HANDLE, HandleTraits>;
 using ScopedFile = Scoped<HANDLE, FileTraits>;
 using ScopedKey = Scoped<HKEY, KeyTraits>;
 using ScopedFont = Scoped<HFONT, GdiTraits<HFONT>>;
 using ScopedBitmap = Scoped<HBITMAP, GdiTraits<HBITMAP>>;
+using ScopedBrush = Scoped<HBRUSH, GdiTraits<HBRUSH>>;
+// A memory device context compatible with `dc`.
+using ScopedMemoryDc = Scoped<HDC, MemoryDcTraits>;
+inline ScopedMemoryDc MemoryDcFor(HDC dc) { return ScopedMemoryDc(::CreateCompatibleDC(dc)); }
+
+// The screen's device context, released once.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(::GetDC(nullptr)) {}
+  ~ScreenDc() {
+    if (dc_) ::ReleaseDC(nullptr, dc_);
+  }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+// An object selected into a device context, and the one it replaced put back.
+class ScopedSelect {
+ public:
+  ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
+  ~ScopedSelect() { ::SelectObject(dc_, old_); }
+  ScopedSelect(const ScopedSelect&) = delete;
+  ScopedSelect& operator=(const ScopedSelect&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
 
 // A COM interface pointer, released once.
 template <typename T>

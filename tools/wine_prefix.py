@@ -270,6 +270,12 @@ class Prefix:
         self.xdo("windowfocus", "--sync", window or self.window)
         self.xdo("key", keys)
 
+    def take_foreground(self):
+        """Another program's window takes the foreground, as a page the browser opens does."""
+        subprocess.Popen([LOADERS[self.arch], "notepad"], env=self.env(), stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL)
+        self.xdo("windowfocus", "--sync", self.wait_window("Notepad", exclude=(self.window,)))
+
     def caption(self):
         return self.xdo("getwindowname", self.window)
 
@@ -379,8 +385,10 @@ class Run:
         base = Prefix(self.base(arch), self.display, self.build32 if arch == "win32" else self.build, arch)
         subprocess.run([LOADERS[arch], "wineboot", "-i"], env=base.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=300, check=True)
-        # Wine draws the frame and caption itself, as no window manager runs here.
-        base.import_reg('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
+        # Wine draws the frame and caption itself, as no window manager runs here. Nor does anything send the
+        # window manager's "take focus": Wine activates a window that gets the X focus only without it, as a click
+        # or Alt+Tab does on Windows.
+        base.import_reg('[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n"UseTakeFocus"="N"\n')
         base.install_recorder(r"windows\system32\shutdown.exe")
         # bcdedit has no 32-bit copy: a 32-bit program reaches it through Sysnative only.
         base.install_recorder(r"windows\system32\bcdedit.exe", wow64_too=False)

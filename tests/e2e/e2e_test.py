@@ -118,8 +118,8 @@ TEXTS = ["What does this tool do?", "Many viruses corrupt Windows Safe Mode so y
 
 def window_by_mouse_and_by_keyboard_alone(run):
     """What a screen reader reads, in order, with the keyboard stops and the focus; clicks beside the maker's name do
-    nothing; the About box by mouse, then by Space, each closed by key, the focus back on ABOUT; the window keeps its
-    size; Tab and Shift+Tab, the focus cue, the link and FIX by Enter, Alt+F4; the paragraphs readable with white
+    nothing; the About box by mouse, then by Space, each closed by key, the focus back on ABOUT, also when the window
+    comes back after another took the foreground, where Enter presses ABOUT; the window keeps its size; Tab and Shift+Tab, the focus cue, the link and FIX by Enter, Alt+F4; the paragraphs readable with white
     window text. Pages open through the desktop shell; the restart comes from veltrik.exe."""
     with run.prefix() as p:
         p.set_version("win10")
@@ -172,6 +172,12 @@ def window_by_mouse_and_by_keyboard_alone(run):
                  [(show, BROWSER + " " + page, PAGE_PARENT) for show, page in
                   ((6, DOWNLOAD), (3, DOWNLOAD), (3, HOST), (3, DOWNLOAD))],
                  "pages at start, after ABOUT, from the link, after ABOUT")
+        # The user reads the page, then comes back by its window: the focus is where it was, and Enter presses it.
+        p.take_foreground()
+        time.sleep(2)
+        p.key("Return")
+        p.key("Escape", p.wait_window("^%s$" % re.escape(TITLE), exclude=(p.window,)))
+        check_eq(len(p.wait_record("browser.exe", 5)), 5, "pages once Enter pressed ABOUT again")
         check_eq([focus_after(key) for key in ("Tab", "shift+Tab", "shift+Tab")], [["EXIT"], ["ABOUT"], ["FIX"]],
                  "focus once the shell opened the page after the About box")
         fix_and_wait(p, "keys-fix", key="Return")

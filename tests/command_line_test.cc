@@ -107,7 +107,7 @@ TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
               "  Minimal\\Empty = (empty string)\r\n  Minimal\\Number = (not a string: REG_DWORD 7)\r\n"}}) {
     FakePlatform fake;
     fake.version = {10, 0};
-    fake.PutList(109, true);  // the list's own entries, as another tool may have spelled them
+    fake.PutList(kTemplateWin10, true);  // the list's own entries, as another tool may have spelled them
     for (const auto& [key, value] : keys) {
       auto& values = fake.keys[kSafeBoot + "\\" + key];
       if (value) values[""] = *value;
@@ -125,15 +125,17 @@ TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
   }
 }
 
-TEST(CheckTest, OnWindows10TheVistaListIsNotWhole) {
+TEST(CheckTest, OnWindows11TheVistaListIsNotWhole) {
   FakePlatform fake;
-  fake.version = {10, 0};
-  fake.PutList(106);
+  fake.version = {10, 0, 22631};
+  fake.PutList(kTemplateVista);
   EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);
   EXPECT_THAT(fake.output, ::testing::StartsWith("SafeBoot branch (Windows 10 list): not whole; 82 of 236 entries "
                                                  "missing; first missing: " + kSafeBoot + "\\Minimal\\Ahcache.sys\r\n"
                                                  "Not in the Windows 10 list (left as they are): "));
   EXPECT_THAT(fake.output, ::testing::HasSubstr("  Minimal\\vga.sys = Driver\r\n"));
+  EXPECT_THAT(fake.output, ::testing::EndsWith("Network\\vgasave.sys = Driver\r\nWindows 11 (build 22631) gets the "
+                                               "Windows 10 list.\r\n"));
 }
 
 using ::testing::HasSubstr;
@@ -143,7 +145,7 @@ const std::string kBeside = "E:\\Tools\\Veltrik.log", kInWindows = "C:\\WINDOWS\
 // Windows 10 with its whole list, but for the shell.
 void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
   fake.version = {10, 0};
-  fake.PutList(109);
+  fake.PutList(kTemplateWin10);
   fake.keys[kSafeBoot].erase("AlternateShell");
   if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
 }
@@ -174,15 +176,14 @@ TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeRe
   fake.fixed_drives = {"C:\\", "D:\\"};
   fake.PutHive("D:\\Windows\\System32\\config\\SYSTEM",
                {{"Select", {{"Default", StoredValue("2", ValueType::kDword)}}}, {"ControlSet002\\Control", {}}});
-  fake.command_line = "veltrik /fix /offline D:\\Windows";
+  fake.command_line = "veltrik /fix /offline D:\\Windows", fake.output.clear();
   EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/offline", "D:\\Windows"})), kExitRestartRequired);
+  // The record holds the report as printed, but for the line that names the record.
+  const std::string report = fake.output.substr(0, fake.output.find("Log: "));
   EXPECT_EQ(fake.FileText(kBeside).substr(first.size() + second.size()),
             kHead + "veltrik /fix /offline D:\\Windows\r\nWindows: no SOFTWARE hive, the Windows XP list by its "
-            "profiles folder\r\nBranch: the installed Windows in D:\\Windows, control set ControlSet002\r\nBackup of "
-            "the SYSTEM hive: D:\\Windows\\System32\\config\\Veltrik-backup-20261207-171500\r\nInstalled Windows: "
-            "D:\\Windows (no SOFTWARE hive, the Windows XP list by its profiles folder), control set ControlSet002\r\n"
-            "SafeBoot branch (Windows XP list): repaired, 127 of 127 entries in place\r\nRestart the computer into "
-            "this Windows to finish.\r\nOutcome: repaired, restart needed (exit code 3010)\r\n\r\n");
+            "profiles folder\r\nBranch: the installed Windows in D:\\Windows, control set ControlSet002\r\n" + report +
+            "Outcome: repaired, restart needed (exit code 3010)\r\n\r\n");
 }
 
 TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRepairGoesOn) {
@@ -239,6 +240,7 @@ TEST(LogTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
     FakePlatform fake;
     Hijacked(fake, shell);
     EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);
+    EXPECT_THAT(fake.output, HasSubstr("; first missing: " + kSafeBoot + ": AlternateShell\r\n"));
     EXPECT_THAT(fake.output, HasSubstr("Values a repair would replace (old -> new): 1\r\n  " + kSafeBoot +
                                        ": AlternateShell = " + shown + " -> cmd.exe\r\n"));
     EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/norestart"})), kExitRestartRequired);

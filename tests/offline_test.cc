@@ -22,10 +22,11 @@ const std::string kConfig = "D:\\Windows\\System32\\config\\";
 const std::string kBackup = kConfig + "Veltrik-backup-20261207-171500";
 const std::string kLog = "E:\\Tools\\Veltrik.log";
 
-Keys Software(const char* current, std::uint32_t major = 0) {
+Keys Software(const char* current, std::uint32_t major = 0, const char* build = nullptr) {
   Keys software;
   auto& values = software["Microsoft\\Windows NT\\CurrentVersion"];
   if (current) values["CurrentVersion"] = current;
+  if (build) values["CurrentBuildNumber"] = build;
   if (major) values["CurrentMajorVersionNumber"] = StoredValue(std::to_string(major), kDword);
   if (major) values["CurrentMinorVersionNumber"] = StoredValue("0", kDword);
   return software;
@@ -56,16 +57,31 @@ void ExpectAllUnloaded(const FakePlatform& fake) {
 TEST(OfflineTest, TheListIsTheInstalledWindowsOwnByItsSoftwareHiveElseItsDrive) {
   const std::string kNoVersion = "no version in its SOFTWARE hive, the Windows ";
   const std::string kNone = "no SOFTWARE hive, the Windows ";
-  for (auto [software, users, line] : {std::tuple{Software("6.3", 10), false, std::string("version 10.0, Windows 10")},
-         {Software("6.3"), false, "version 6.3, Windows 8.1"}, {Software("6.1"), false, "version 6.1, Windows 7"},
-         {Software("5.1"), true, "version 5.1, Windows XP"}, {Software("6.x"), true, kNoVersion + "Vista"},
-         {Keys{}, true, kNone + "Vista"}, {Software(nullptr), false, kNoVersion + "XP"}}) {
+  // VS_FIXEDFILEINFO of 10.0.19041 within a program file, as ntoskrnl.exe carries it.
+  const Bytes kKernel = {'M', 'Z', 0, 0, 0xBD, 0x04, 0xEF, 0xFE, 0, 0, 1, 0, 0, 0, 10, 0, 0, 0, 0, 0,
+                         0, 0, 10, 0, 0, 0, 0x61, 0x4A};
+  const Bytes kNoResource = {'M', 'Z', 0, 0, 0xBD, 0x04, 0xEF, 0xFF, 0, 0, 1, 0, 0, 0, 10, 0, 0, 0, 0, 0};
+  for (auto [software, users, kernel, line] : {
+         std::tuple{Software("6.3", 10), false, Bytes{}, std::string("version 10.0, Windows 10 list")},
+         {Software("6.3", 10, "22631"), false, kKernel, "version 10.0 (build 22631), Windows 11, the Windows 10 list"},
+         {Software("6.3"), false, kKernel, "version 6.3, Windows 8.1 list"},
+         {Software("6.1"), false, Bytes{}, "version 6.1, Windows 7 list"},
+         {Software("5.1"), true, Bytes{}, "version 5.1, Windows XP list"},
+         {Software("6.x"), true, Bytes{}, kNoVersion + "Vista list by its profiles folder"},
+         {Keys{}, true, Bytes{}, kNone + "Vista list by its profiles folder"},
+         // Where SOFTWARE says nothing, the installed Windows' own kernel does.
+         {Keys{}, true, kKernel, "no SOFTWARE hive; its kernel's version 10.0 (build 19041), Windows 10 list"},
+         {Software(nullptr), true, kKernel, "no version in its SOFTWARE hive; its kernel's version 10.0 (build "
+                                            "19041), Windows 10 list"},
+         {Keys{}, true, kNoResource, kNone + "Vista list by its profiles folder"},
+         {Software(nullptr), false, Bytes{}, kNoVersion + "XP list by its profiles folder"}}) {
     FakePlatform fake;
     fake.version = {10, 0};  // the recovery environment's own
     Install(fake, software);
     if (users) fake.folders.insert(std::string("D:\\Users"));
+    if (!kernel.empty()) fake.files["D:\\Windows\\System32\\ntoskrnl.exe"] = kernel;
     EXPECT_EQ(RunCommand(fake, ParseArguments({"/check", "/offline", "D:\\Windows\\"})), kExitNotRepaired);
-    const std::string said = line + (line[0] == 'v' ? " list" : " list by its profiles folder");
+    const std::string& said = line;
     EXPECT_EQ(fake.output.substr(0, fake.output.find("\r\n")),
               "Installed Windows: D:\\Windows (" + said + "), control set ControlSet002");
     EXPECT_THAT(fake.Only("regset"), IsEmpty());

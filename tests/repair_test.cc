@@ -37,9 +37,9 @@ std::string ExpectedReg(const Bytes& stored) {
 TEST(TemplateTest, EntriesAndTheImportableFile) {
   // template, entries of Minimal and Network, DWORD values among them, .reg file, the last entry's value
   for (auto [id, minimal, network, dwords, name, last] : {
-         std::tuple{105, 42u, 82u, 0, "sxcas", "Human Interface Devices"},
-         {106, 52u, 103u, 0, "svcas", "SecurityDevices"}, {107, 60u, 114u, 0, "svcas", "SecurityDevices"},
-         {108, 67u, 124u, 0, "svcas", "SecurityDevices"}, {109, 87u, 146u, 2, "svcas", "Firmware"}}) {
+         std::tuple{kTemplateXp, 42u, 82u, 0, "sxcas", "Human Interface Devices"},
+         {kTemplateVista, 52u, 103u, 0, "svcas", "SecurityDevices"}, {kTemplateWin7, 60u, 114u, 0, "svcas", "SecurityDevices"},
+         {kTemplateWin8, 67u, 124u, 0, "svcas", "SecurityDevices"}, {kTemplateWin10, 87u, 146u, 2, "svcas", "Firmware"}}) {
     SCOPED_TRACE(id);
     FakePlatform fake;
     const auto entries = LoadTemplate(fake, id).entries;
@@ -70,7 +70,7 @@ TEST(BuildRegFileTest, ABlockedWorkFileStillGivesTheWholeRegFile) {
   for (const char* op : {"WriteWholeFile", "ReadWholeFile"}) {
     FakePlatform fake;
     fake.Fail(op, "sxcas.tmp");
-    EXPECT_TRUE(BuildRegFile(fake, LoadTemplate(fake, 105), "C:\\WINDOWS\\")) << op;
+    EXPECT_TRUE(BuildRegFile(fake, LoadTemplate(fake, kTemplateXp), "C:\\WINDOWS\\")) << op;
     EXPECT_EQ(fake.FileText("C:\\WINDOWS\\sxcas.reg"), ExpectedReg(kEmbeddedTemplate105)) << op;
     EXPECT_FALSE(fake.files.count("c:\\windows\\sxcas.tmp")) << op;
   }
@@ -151,9 +151,9 @@ TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
     EXPECT_EQ(state.strDownloadCmd.rfind(start, 0), 0u);
 
     const std::string raw = RandomText(rng, 2000);
-    fake.resources[105] = Bytes(raw.begin(), raw.end());
-    if (round % 2) fake.resources[105].insert(fake.resources[105].begin(), {0xFF, 0xFE});
-    ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, 105), "C:\\WINDOWS\\"));
+    fake.resources[kTemplateXp] = Bytes(raw.begin(), raw.end());
+    if (round % 2) fake.resources[kTemplateXp].insert(fake.resources[kTemplateXp].begin(), {0xFF, 0xFE});
+    ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, kTemplateXp), "C:\\WINDOWS\\"));
     const std::string reg = fake.FileText("C:\\WINDOWS\\sxcas.reg");
     EXPECT_EQ(reg.rfind(kHeader, 0), 0u);
     EXPECT_EQ(reg.find('\0'), std::string::npos);

@@ -23,6 +23,7 @@ for preset in windows-x64 windows-x86; do
   cmake --build --preset "$preset" -j"$jobs"
 done
 tests/static/check_binaries.sh build/windows-x64/veltrik.exe build/windows-x86/veltrik.exe
+python3 tests/static/check_docs.py
 
 echo "== end-to-end tests under Wine"
 python3 tests/e2e/e2e_test.py build/windows-x64 build/windows-x86

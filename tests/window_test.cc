@@ -186,12 +186,14 @@ struct OutcomeCase {
   WindowsVersion version = {6, 1};         // Windows 7
   std::uint32_t exit_code = 0;             // of every program waited for
   int fix_exit = kExitRestartStarted;      // of "/fix"
+  bool whole = false;                      // the branch is whole before
 };
 
 void Prepare(FakePlatform& fake, const OutcomeCase& c) {
   fake.profiles_directory = "C:\\Users";
   fake.version = c.version;
   fake.exit_code = c.exit_code;
+  if (c.whole) fake.PutList(ChooseRunningList(fake).template_id);
   fake.files["C:\\WINDOWS\\" + std::string(RegFileName(ChooseRunningList(fake).template_id))] = {'o', 'l', 'd'};
   for (auto [op, argument] : c.failures) {
     fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
@@ -216,7 +218,8 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
                                                     "Startup Settings, Restart, and then press 4"};
   const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = kRunAsAdministrator;
   const std::vector<OutcomeCase> cases = {
-      {.what = "imported"}, {.what = "editor not startable", .failures = {{"LaunchCommand", "regedit"}}},
+      {.what = "imported"}, {.what = "whole already: the window imports anyway", .fix_exit = kExitOk, .whole = true},
+      {.what = "editor not startable", .failures = {{"LaunchCommand", "regedit"}}},
       {.what = "import never ends", .failures = {{"WaitForProcess", ""}}},
       {.what = "an older .reg cannot be replaced", .failures = {{"WriteWholeFile", ".reg"}}},
       {.what = "work file unreadable", .failures = {{"ReadWholeFile", ""}}},
@@ -281,7 +284,9 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
     EXPECT_EQ(Restarts(fake).empty(), c.fix_exit != kExitRestartStarted);
     EXPECT_TRUE(fake.Only("msgbox").empty());
     EXPECT_EQ(refused(), c.fix_exit == kExitRestartRequired);
-    const char* said = c.fix_exit == kExitRestartStarted ? "Restarting the computer now." : " list): NOT repaired; ";
+    const char* said = c.fix_exit == kExitRestartStarted ? "Restarting the computer now."
+                       : c.whole                         ? "; nothing to repair"
+                                                         : " list): NOT repaired; ";
     EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
                                                                                        : said));
   }

@@ -76,6 +76,16 @@ target_link_libraries(branch_bench PRIVATE veltrik_core ole32 oleaut32 uuid)
 if(MINGW)
   target_link_options(branch_bench PRIVATE -static -s -municode)
 endif()
+# One FIX on the real platform, timed step by step.
+add_executable(repair_steps WIN32 bench/repair_steps.cc platform/win32/desktop_shell.cc platform/win32/files.cc
+               platform/win32/processes.cc platform/win32/registry.cc platform/win32/text.cc
+               platform/win32/win32_platform.cc)
+target_compile_definitions(repair_steps PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
+target_include_directories(repair_steps PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+target_link_libraries(repair_steps PRIVATE veltrik_core ole32 oleaut32 uuid)
+if(MINGW)
+  target_link_options(repair_steps PRIVATE -static -s -municode)
+endif()
 # What the end-to-end tests ask of the window from outside: its size, and what a screen reader reads.
 add_executable(probe WIN32 tests/e2e/probe.cc)
 target_compile_definitions(probe PRIVATE ${VELTRIK_WIN32_DEFINITIONS})

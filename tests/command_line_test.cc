@@ -151,7 +151,7 @@ void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
 }
 
 TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeReport) {
-  const std::string kHead = "==== 2026-12-07 17:15:00 +01:00  Veltrik v1.1.0.0 (x64)\r\nStarted from: ";
+  const std::string kHead = "==== 2026-12-07 17:15:00 +01:00  " + kTitle + " (x64)\r\nStarted from: ";
   const std::string kShell = "AlternateShell = (not a string: REG_EXPAND_SZ %SystemRoot%\\system32\\evil.exe) -> "
                              "cmd.exe\r\n";
   const std::string kTen = "Windows: version 10.0, Windows 10 list\r\nBranch: " + kSafeBoot + " of the running "

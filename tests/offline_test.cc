@@ -268,12 +268,13 @@ TEST(EnvironmentTest, ARecoveryEnvironmentRefusesItsOwnRegistryAPlantedMiniNtIsO
 }
 
 TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndNeverRestarts) {
-  const std::string kAsk = "ask [Veltrik v1.1.0.0] Veltrik runs in a recovery environment. Repair Safe Mode of the "
+  const std::string kAsk = "ask [" + kTitle + "] Veltrik runs in a recovery environment. Repair Safe Mode of the "
                            "Windows installed in D:\\Windows (version 6.1, Windows 7 list)?";
   const std::string kDone = "] Safe Mode of the Windows in D:\\Windows is repaired.\r\nBackup of its SYSTEM hive: ";
   using Parts = std::vector<std::string>;
   for (auto [what, drives, yes, boxes] : {std::tuple{"one, yes", 2, true, Parts{kAsk, kDone + kBackup}},
-         {"one, no", 2, false, {kAsk}},
+         {"one, no", 2, false, {kAsk}}, {"one, refused", 2, true, {kAsk, "msgbox 48 [" + kTitle + "] Safe Mode of the "
+                                                                   "Windows in D:\\Windows was NOT repaired.\r\n"}},
          {"none", 1, true, {"No installed Windows was found on the fixed drives. If its drive is encrypted with "
                             "BitLocker, unlock it first", "example:\r\nveltrik.exe /fix /offline D:\\Windows\r\n"}},
          {"several", 3, true, {"Several installed Windows were found: D:\\Windows E:\\Windows.\r\nRepair"}}}) {
@@ -286,6 +287,7 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
     fake.fixed_drives.resize(drives);
     fake.fixed_drives.back() = std::string(1, static_cast<char>('B' + drives)) + ":\\";
     fake.answer_yes = yes;
+    if (what == std::string("one, refused")) fake.Fail("WriteRegistryEntry");
     frmVeltrik form(fake);
     form.Form_Load();
     fake.log.clear();
@@ -302,7 +304,7 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
       EXPECT_TRUE(at("aside") < at(fake.Only("mkdir").at(0)) && at(fake.Only("regset").back()) < at("aside-end"));
     }
     EXPECT_THAT(fake.Only("launch"), IsEmpty()) << "no import, boot menu or restart";
-    EXPECT_TRUE(fake.Only("restart-system").empty() && fake.caption == "Veltrik v1.1.0.0");
+    EXPECT_TRUE(fake.Only("restart-system").empty() && fake.caption == kTitle);
     EXPECT_FALSE(fake.keys.count(std::string(kCurrentControlSet) + "\\Control\\SafeBoot")) << "its own registry";
     ExpectAllUnloaded(fake);
   }

@@ -1,7 +1,8 @@
 // Times one FIX, step by step, in the prefix it runs in: the window's logic
 // (frmVeltrik, as a click on FIX runs it) on the real Win32 platform, each
 // platform call put to its step and the time between calls to the core's own
-// work. repair_steps.exe RESULT_FILE writes "step milliseconds" lines.
+// work. repair_steps.exe RESULT_FILE writes "step milliseconds" lines; it
+// fails where the repair did not reach its restart.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,7 +26,7 @@ double Now() {
 class TimedPlatform : public Platform {
  public:
   std::map<std::string, double> steps;
-  int imports = 0, reads = 0;
+  int imports = 0;
 
   // Runs `call` as part of `step`; what the core did since the last call counts as its own work.
   template <typename Call>
@@ -77,18 +78,20 @@ class TimedPlatform : public Platform {
   void RunAside(const std::function<void()>& work) override { work(); }
   void EndProgram() override {}
   std::int32_t ReadRegistryEntry(const RegistryEntry& e, ValueType& t, std::string& d) override {
-    return Timed("the environment and foreign entries", [&] { return real_.ReadRegistryEntry(e, t, d); });
+    return Timed("single reads: the environment, the branch's root, foreign entries",
+                 [&] { return real_.ReadRegistryEntry(e, t, d); });
   }
   std::vector<RegistryReading> ReadRegistryEntries(const std::vector<RegistryEntry>& entries) override {
-    // The check before the import names the values it replaces; the last one is the read-back.
-    const char* step = ++reads == 1 ? "the check before the import" : "the read-back";
+    // The check before the import names the values it replaces; after the imports comes the read-back.
+    const char* step = imports == 0 ? "the check before the import" : "the read-back";
     return Timed(step, [&] { return real_.ReadRegistryEntries(entries); });
   }
   std::int32_t WriteRegistryEntry(const RegistryEntry& e) override {
     return Timed("the completion", [&] { return real_.WriteRegistryEntry(e); });
   }
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override {
-    return Timed("the environment and foreign entries", [&] { return real_.EnumerateSubkeys(key, names); });
+    return Timed("single reads: the environment, the branch's root, foreign entries",
+                 [&] { return real_.EnumerateSubkeys(key, names); });
   }
   std::string ErrorText(std::int32_t status) override { return real_.ErrorText(status); }
   PathKind GetPathKind(std::string_view p) override { return real_.GetPathKind(p); }
@@ -122,7 +125,8 @@ class TimedPlatform : public Platform {
 
 class TimedShell : public ShellObject {
  public:
-  TimedShell(TimedPlatform& platform, std::unique_ptr<ShellObject> real) : platform_(platform), real_(std::move(real)) {}
+  TimedShell(TimedPlatform& platform, std::unique_ptr<ShellObject> real)
+      : platform_(platform), real_(std::move(real)) {}
   bool RegRead(std::string_view path, std::string& value) override { return real_->RegRead(path, value); }
   bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
     return platform_.Timed("the policy lifted", [&] { return real_->RegWrite(path, value, type); });
@@ -151,6 +155,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const double start = veltrik::Now();
   form.cmdStart_Click();
   const double whole = veltrik::Now() - start;
+  // A repair that did not reach its restart is no FIX to time.
+  if (!platform.steps.count("the restart launched")) return 1;
   FILE* out = _wfopen(__wargv[1], L"w");
   if (!out) return 1;
   for (const auto& [step, ms] : platform.steps) std::fprintf(out, "%s\t%.2f\n", step.c_str(), ms);

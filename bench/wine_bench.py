@@ -73,7 +73,8 @@ def import_floor(p, build=X64):
 def repair_steps(p, build):
     """One FIX on a machine without the branch, step by step, as bench/repair_steps.cc times it: {step: ms}."""
     p.reg("delete", SAFEBOOT)
-    p.wine(os.path.join(build, "repair_steps.exe"), r"C:\steps.txt")
+    if p.wine(os.path.join(build, "repair_steps.exe"), r"C:\steps.txt").returncode:
+        raise RuntimeError("repair_steps.exe did not reach the restart")
     with open(p.win_path("steps.txt"), encoding="utf-8") as f:
         return {step: float(ms) for step, ms in (line.rstrip("\n").split("\t") for line in f if line.strip())}
 
@@ -126,7 +127,11 @@ def main():
                 if not skip:
                     floors32.append(import_floor(p, X86))
                 for label, build in builds:
+                    pages = len(p.records_of("browser.exe"))
                     p.launch(os.path.join(build, "veltrik.exe"))
+                    # Once the page at start has opened, as a user who reads the window first clicks: its
+                    # browser starting beside FIX would be timed as FIX's.
+                    poll(lambda: len(p.records_of("browser.exe")) > pages, timeout=90)
                     fixes[label].append(fix_to_restart(p))
                     p.app.kill()
                     p.app.wait()
@@ -174,7 +179,7 @@ def main():
     labels = list(steps)
     names = sorted({name for rounds in steps.values() for one in rounds for name in one})
     print("| one FIX, step by step (no branch before) | %s |" % " | ".join(labels))
-    print("| --- |%s" % " --- |" * len(labels))
+    print("| --- |" + " --- |" * len(labels))
     median = {label: {name: statistics.median(one.get(name, 0) for one in steps[label]) for name in names}
               for label in labels}
     for name in names:
@@ -182,8 +187,9 @@ def main():
     for label in labels:
         rest = sum(ms for name, ms in median[label].items() if not name.startswith(("import", "the read-back",
                                                                                    "FIX to restart")))
-        print("\n%s: all but the imports and the read-back, %.1f ms (target ≤ 10 ms: %s)" % (
-            label, rest, "met" if rest <= 10 else "missed"))
+        own = rest - median[label].get("the restart launched", 0)
+        print("\n%s: all but the imports and the read-back, %.1f ms (target ≤ 10 ms: %s); without the restart's "
+              "launch, which the floor pays alike, %.1f ms" % (label, rest, "met" if rest <= 10 else "missed", own))
     print()
     print("| the check FIX adds, registry API under Wine | read back the whole branch | complete it "
           "from nothing | target for the read-back |")

@@ -77,9 +77,10 @@ if(MINGW)
   target_link_options(branch_bench PRIVATE -static -s -municode)
 endif()
 # One FIX on the real platform, timed step by step.
+# Its templates are the program's own resources.
 add_executable(repair_steps WIN32 bench/repair_steps.cc platform/win32/desktop_shell.cc platform/win32/files.cc
                platform/win32/processes.cc platform/win32/registry.cc platform/win32/text.cc
-               platform/win32/win32_platform.cc)
+               platform/win32/win32_platform.cc resources/veltrik.rc)
 target_compile_definitions(repair_steps PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 target_include_directories(repair_steps PRIVATE ${PROJECT_SOURCE_DIR}/resources)
 target_link_libraries(repair_steps PRIVATE veltrik_core ole32 oleaut32 uuid)

@@ -45,8 +45,26 @@ struct Misses {
   std::string first;                          // the first one's key, and its value where only that is wrong
 };
 
+// Every entry as the registry holds it. A branch that is gone holds none of
+// them: one read of its root says so, rather than one read per entry.
+std::vector<RegistryReading> Read(Platform& platform, const std::vector<RegistryEntry>& expected) {
+  if (expected.empty()) return {};
+  const std::string root = AsciiLower(expected.front().key);
+  const bool below_root = std::all_of(expected.begin(), expected.end(), [&](const RegistryEntry& entry) {
+    const std::string key = AsciiLower(entry.key);
+    return key.rfind(root, 0) == 0 && (key.size() == root.size() || key[root.size()] == '\\');
+  });
+  ValueType type = ValueType::kNone;
+  std::string data;
+  const RegistryEntry branch = {expected.front().key, std::nullopt, ""};
+  if (below_root && platform.ReadRegistryEntry(branch, type, data) == kStatusNotFound) {
+    return std::vector<RegistryReading>(expected.size());
+  }
+  return platform.ReadRegistryEntries(expected);
+}
+
 Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
-  const std::vector<RegistryReading> found = platform.ReadRegistryEntries(expected);
+  const std::vector<RegistryReading> found = Read(platform, expected);
   Misses out;
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const RegistryEntry& entry = expected[i];
@@ -55,7 +73,9 @@ Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
       out.entries.push_back(&entry);
       // A value gone from a key that is there is evidence too.
       const bool key_there = entry.name && (reading.status == 0 || reading.type == ValueType::kAbsent);
-      if (key_there) out.different.push_back({entry.key, *entry.name, reading.type, reading.data, entry.type, entry.data});
+      if (key_there) {
+        out.different.push_back({entry.key, *entry.name, reading.type, reading.data, entry.type, entry.data});
+      }
       if (out.first.empty()) {
         out.first = key_there ? entry.key + ": " + (entry.name->empty() ? "(default)" : *entry.name) : entry.key;
       }

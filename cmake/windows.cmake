@@ -5,28 +5,34 @@ enable_language(RC)
 # up at run time.
 set(VELTRIK_WIN32_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 
-add_executable(veltrik WIN32
+# The platform's operations on the Win32 API, for the program and the benchmarks that run its code.
+add_library(veltrik_win32 STATIC
   platform/win32/desktop_shell.cc
   platform/win32/files.cc
-  platform/win32/load_config.cc
-  platform/win32/main.cc
-  platform/win32/main_window.cc
-  platform/win32/no_exceptions.cc
   platform/win32/processes.cc
   platform/win32/registry.cc
   platform/win32/text.cc
   platform/win32/win32_platform.cc
+)
+target_compile_definitions(veltrik_win32 PUBLIC ${VELTRIK_WIN32_DEFINITIONS})
+target_link_libraries(veltrik_win32 PUBLIC veltrik_core ole32 oleaut32 uuid)
+
+add_executable(veltrik WIN32
+  platform/win32/load_config.cc
+  platform/win32/main.cc
+  platform/win32/main_window.cc
+  platform/win32/no_exceptions.cc
   resources/veltrik.rc
 )
-target_compile_definitions(veltrik PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 # Built for size: nothing here throws or catches, so neither exception
 # tables nor run-time type data are needed.
 set(VELTRIK_SIZE_OPTIONS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
     -fno-asynchronous-unwind-tables -fno-unwind-tables)
 target_compile_options(veltrik_core PRIVATE ${VELTRIK_SIZE_OPTIONS})
+target_compile_options(veltrik_win32 PRIVATE ${VELTRIK_SIZE_OPTIONS})
 target_compile_options(veltrik PRIVATE ${VELTRIK_SIZE_OPTIONS})
 target_include_directories(veltrik PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-target_link_libraries(veltrik PRIVATE veltrik_core comctl32 ole32 oleaut32 uuid)
+target_link_libraries(veltrik PRIVATE veltrik_win32 comctl32)
 if(MINGW)
   # One self-contained program file: no MinGW runtime DLLs beside it. No time
   # stamp, so that the same source builds the same bytes anywhere.
@@ -67,26 +73,16 @@ target_compile_definitions(import_floor PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
 if(MINGW)
   target_link_options(import_floor PRIVATE -static -s -municode)
 endif()
-# The read-back and completion through the real registry API, timed.
-add_executable(branch_bench WIN32 bench/branch_bench.cc platform/win32/desktop_shell.cc platform/win32/files.cc platform/win32/processes.cc platform/win32/registry.cc
-               platform/win32/text.cc platform/win32/win32_platform.cc)
-target_compile_definitions(branch_bench PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
-target_include_directories(branch_bench PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-target_link_libraries(branch_bench PRIVATE veltrik_core ole32 oleaut32 uuid)
-if(MINGW)
-  target_link_options(branch_bench PRIVATE -static -s -municode)
-endif()
-# One FIX on the real platform, timed step by step.
-# Its templates are the program's own resources.
-add_executable(repair_steps WIN32 bench/repair_steps.cc platform/win32/desktop_shell.cc platform/win32/files.cc
-               platform/win32/processes.cc platform/win32/registry.cc platform/win32/text.cc
-               platform/win32/win32_platform.cc resources/veltrik.rc)
-target_compile_definitions(repair_steps PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
-target_include_directories(repair_steps PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-target_link_libraries(repair_steps PRIVATE veltrik_core ole32 oleaut32 uuid)
-if(MINGW)
-  target_link_options(repair_steps PRIVATE -static -s -municode)
-endif()
+# The read-back and completion through the real registry API, and one FIX step by step, timed; the second
+# carries the program's own resources, its templates.
+foreach(bench branch_bench repair_steps)
+  add_executable(${bench} WIN32 bench/${bench}.cc $<$<STREQUAL:${bench},repair_steps>:resources/veltrik.rc>)
+  target_include_directories(${bench} PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+  target_link_libraries(${bench} PRIVATE veltrik_win32)
+  if(MINGW)
+    target_link_options(${bench} PRIVATE -static -s -municode)
+  endif()
+endforeach()
 # What the end-to-end tests ask of the window from outside: its size, and what a screen reader reads.
 add_executable(probe WIN32 tests/e2e/probe.cc)
 target_compile_definitions(probe PRIVATE ${VELTRIK_WIN32_DEFINITIONS})

@@ -43,7 +43,7 @@ struct BranchCheck {
   std::string windows;        // whose list was compared, e.g. "Windows 10"
   std::size_t total = 0;      // entries expected
   std::size_t missing = 0;    // still missing or different at the end
-  std::string first_missing;  // the key of the first of those
+  std::string first_missing;  // the first of those: its key, and its value's name where only that is wrong
   std::int32_t status = 0;    // the first refusal met while completing
   std::vector<ValueChange> different;  // the different ones, as they were read
   bool complete() const { return total > 0 && missing == 0; }

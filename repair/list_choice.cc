@@ -114,6 +114,7 @@ ListChoice ChooseOfflineList(Platform& platform, const std::string& folder) {
   if (const std::int32_t status = platform.EnableHivePrivileges()) {
     out.error = "The privileges to load a registry hive could not be enabled: " + platform.ErrorText(status) +
                 ". Nothing was changed.";
+    out.needs_administrator = true;
     return out;
   }
   ReadSoftwareVersion(platform, folder, out);

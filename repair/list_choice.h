@@ -20,6 +20,7 @@ struct ListChoice {
   Basis basis = Basis::kVersion;
   std::string no_version;  // why no version was read, e.g. "no SOFTWARE hive"
   std::string error;       // a report line: this Windows cannot be repaired, nothing may be written
+  bool needs_administrator = false;  // `error` for want of an administrator's privileges
 
   // "version 10.0 (build 22631), Windows 11, the Windows 10 list" and the like.
   std::string Describe() const;

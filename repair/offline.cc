@@ -93,7 +93,7 @@ void RepairOffline(Platform& platform, const RepairPolicy& policy, const std::st
   }
   out.choice = ChooseOfflineList(platform, folder);
   if (!out.choice.error.empty()) {
-    out.needs_administrator = out.choice.error.rfind("The privileges", 0) == 0;
+    out.needs_administrator = out.choice.needs_administrator;
     return fail(out.choice.error);
   }
   if (policy.confirm && !policy.confirm(out.choice)) return void(out.outcome = Outcome::kDeclined);

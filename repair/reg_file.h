@@ -10,11 +10,11 @@
 namespace veltrik {
 
 // Each Windows' own list of what SafeBoot holds.
-inline constexpr int kTemplateXp = IDR_TEMPLATE_XP;     // XP
+inline constexpr int kTemplateXp = IDR_TEMPLATE_XP;         // XP
 inline constexpr int kTemplateVista = IDR_TEMPLATE_VISTA7;  // Vista
-inline constexpr int kTemplateWin7 = IDR_TEMPLATE_WIN7;   // 7
-inline constexpr int kTemplateWin8 = IDR_TEMPLATE_WIN8;   // 8 and 8.1
-inline constexpr int kTemplateWin10 = IDR_TEMPLATE_WIN10;  // 10, 11 and later
+inline constexpr int kTemplateWin7 = IDR_TEMPLATE_WIN7;     // 7
+inline constexpr int kTemplateWin8 = IDR_TEMPLATE_WIN8;     // 8 and 8.1
+inline constexpr int kTemplateWin10 = IDR_TEMPLATE_WIN10;   // 10, 11 and later
 
 // A stored template as the repair uses it.
 struct SafeBootTemplate {

@@ -28,13 +28,13 @@ class FakeShell : public ShellObject {
   ~FakeShell() override { --p_.shell_objects_alive; }
 
   bool RegRead(std::string_view path, std::string& value) override {
-    return !p_.Fails("RegRead", path) && Lookup(p_.registry, Fold(path), value);
+    return !p_.Fails("RegRead", path) && Lookup(p_.registry, std::string(path), value);
   }
 
   bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
     if (p_.Fails("RegWrite", path)) return false;
     const std::string text = std::to_string(value) + " " + std::string(type);
-    p_.registry[Fold(path)] = text;
+    p_.registry[std::string(path)] = text;
     p_.log.push_back("regwrite " + std::string(path) + "=" + text);
     return true;
   }
@@ -64,7 +64,7 @@ std::vector<std::string> FakePlatform::Only(const std::string& prefix) const {
 
 std::string FakePlatform::FileText(const std::string& path) const {
   Bytes bytes;
-  return Lookup(files, Fold(path), bytes), std::string(bytes.begin(), bytes.end());
+  return Lookup(files, path, bytes), std::string(bytes.begin(), bytes.end());
 }
 
 std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
@@ -145,8 +145,8 @@ std::int32_t FakePlatform::EnumerateSubkeys(const std::string& key, std::vector<
 }
 
 void FakePlatform::PutHive(const std::string& path, Keys hive_keys) {
-  files[Fold(path)] = Bytes{'h', 'i', 'v', 'e'};
-  hives[Fold(path)] = std::move(hive_keys);
+  files[path] = Bytes{'h', 'i', 'v', 'e'};
+  hives[path] = std::move(hive_keys);
 }
 
 void FakePlatform::PutList(int id, bool folded) {
@@ -171,7 +171,7 @@ bool FakePlatform::GetFileIdentity(std::string_view path, FileIdentity& identity
 }
 
 bool FakePlatform::RemoveFolder(std::string_view path) {
-  if (Fails("RemoveFolder", path) || AnyBelow(files, std::string(path)) || !folders.erase(Fold(path))) return false;
+  if (Fails("RemoveFolder", path) || AnyBelow(files, std::string(path)) || !folders.erase(std::string(path))) return false;
   log.push_back("rmdir " + std::string(path));
   return true;
 }
@@ -179,7 +179,7 @@ bool FakePlatform::RemoveFolder(std::string_view path) {
 std::int32_t FakePlatform::CreateFolder(std::string_view path) {
   if (Fails("CreateFolder", path)) return 5;
   if (GetPathKind(path) != PathKind::kNone) return 183;
-  folders.insert(Fold(path));
+  folders.insert(std::string(path));
   log.push_back("mkdir " + std::string(path));
   return 0;
 }
@@ -190,7 +190,7 @@ std::int32_t FakePlatform::CopyWholeFile(std::string_view from, std::string_view
   const auto locked = [&](const auto& hive) { return hive.second == Fold(from); };
   if (std::any_of(loaded_.begin(), loaded_.end(), locked)) return 32;  // ERROR_SHARING_VIOLATION
   if (GetPathKind(to) != PathKind::kNone) return 80;  // ERROR_FILE_EXISTS
-  files[Fold(to)] = files[Fold(from)];
+  files[std::string(to)] = files[std::string(from)];
   log.push_back("copy " + std::string(from) + " " + std::string(to));
   return 0;
 }
@@ -201,9 +201,9 @@ std::int32_t FakePlatform::LoadHive(std::string_view name, std::string_view file
   if (keys.count(root)) return 183;
   log.push_back("load-hive " + std::string(name) + " " + std::string(file));
   // Like Windows, a file that is not there becomes an empty hive.
-  if (!files.count(Fold(file))) PutHive(std::string(file), {});
+  if (!files.count(std::string(file))) PutHive(std::string(file), {});
   keys[root];
-  for (const auto& [key, values] : hives[Fold(file)]) keys[root + "\\" + key] = values;
+  for (const auto& [key, values] : hives[std::string(file)]) keys[root + "\\" + key] = values;
   loaded_[std::string(name)] = Fold(file);
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "app/commands.h"
 #include "app/form.h"
+#include "app/messages.h"
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"
 
@@ -207,6 +208,7 @@ TEST(OfflineTest, NeverClaimsARepairAndUnloadsOnEveryPath) {
       const auto files = fake.files;
       EXPECT_EQ(RunCommand(fake, ParseArguments({action, "/offline", c.folder})), c.exit_code);
       EXPECT_THAT(fake.output, HasSubstr(c.said));
+      EXPECT_EQ(fake.output.find(kRunAsAdministrator) != std::string::npos, c.what == std::string("no privileges"));
       EXPECT_THAT(fake.output, ::testing::Not(HasSubstr("Restart the computer into")));
       EXPECT_EQ(!fake.Only("load-hive VeltrikOfflineSystem").empty(), c.loads);
       if (c.said.find("Nothing was changed") != std::string::npos) {  // no backup left behind either

@@ -25,19 +25,27 @@ double Now() {
 
 class TimedPlatform : public Platform {
  public:
-  std::map<std::string, double> steps;
+  struct Step {
+    double ms = 0;
+    int calls = 0;
+  };
+  std::map<std::string, Step> steps;
   int imports = 0;
 
   // Runs `call` as part of `step`; what the core did since the last call counts as its own work.
   template <typename Call>
   auto Timed(const std::string& step, Call call) {
     const double start = Now();
-    steps["the core's own work, between the calls"] += start - last_;
+    steps["the core's own work, between the calls"].ms += start - last_;
     struct Mark {
       TimedPlatform& self;
       std::string step;
       double start;
-      ~Mark() { self.steps[step] += (self.last_ = Now()) - start; }
+      ~Mark() {
+        Step& s = self.steps[step];
+        s.ms += (self.last_ = Now()) - start;
+        ++s.calls;
+      }
     } mark{*this, step, start};
     return call();
   }
@@ -159,7 +167,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (!platform.steps.count("the restart launched")) return 1;
   FILE* out = _wfopen(__wargv[1], L"w");
   if (!out) return 1;
-  for (const auto& [step, ms] : platform.steps) std::fprintf(out, "%s\t%.2f\n", step.c_str(), ms);
+  for (const auto& [step, s] : platform.steps) std::fprintf(out, "%s\t%.2f\t%d\n", step.c_str(), s.ms, s.calls);
   std::fprintf(out, "FIX to restart launched, in all\t%.2f\n", whole);
   return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -118,9 +118,9 @@ TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
       EXPECT_EQ(RunCommand(fake, ParseArguments({args})), kExitOk) << args << ": still whole";
       EXPECT_EQ(fake.output, "SafeBoot branch (Windows 10 list): 236 of 236 entries in place" +
                 std::string(args == "/fix" ? "; nothing to repair" : "") + "\r\n" + said +
-                (args == "/fix" ? "Log: E:\\Tools\\Veltrik.log\r\n" : ""));
+                (args == "/fix" ? "Log: " + kLog + "\r\n" : ""));
     }
-    EXPECT_TRUE(fake.keys == before && fake.log == std::vector<std::string>{"append E:\\Tools\\Veltrik.log"})
+    EXPECT_TRUE(fake.keys == before && fake.log == std::vector<std::string>{"append " + kLog})
         << "nothing changed, nothing started";
   }
 }
@@ -140,7 +140,7 @@ TEST(CheckTest, OnWindows11TheVistaListIsNotWhole) {
 
 using ::testing::HasSubstr;
 
-const std::string kBeside = "E:\\Tools\\Veltrik.log", kInWindows = "C:\\WINDOWS\\Veltrik.log";
+const std::string kBeside = kLog, kInWindows = "C:\\WINDOWS\\Veltrik.log";
 
 // Windows 10 with its whole list, but for the shell.
 void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
@@ -173,9 +173,7 @@ TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeRe
   const std::string second = kHead + "the window\r\n" + kTen + "Outcome: repaired, restarting the computer (exit code 1641)\r\n\r\n";
   EXPECT_EQ(fake.FileText(kBeside), first + second) << "appended";
 
-  fake.fixed_drives = {"C:\\", "D:\\"};
-  fake.PutHive("D:\\Windows\\System32\\config\\SYSTEM",
-               {{"Select", {{"Default", StoredValue("2", ValueType::kDword)}}}, {"ControlSet002\\Control", {}}});
+  Install(fake, {});
   fake.command_line = "veltrik /fix /offline D:\\Windows", fake.output.clear();
   EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/offline", "D:\\Windows"})), kExitRestartRequired);
   // The record holds the report as printed, but for the line that names the record.
@@ -204,9 +202,7 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
             false, "Log: " + kBeside}}) {
     FakePlatform fake;
     Hijacked(fake, std::nullopt);
-    fake.fixed_drives = {"C:\\", "D:\\"};
-    fake.PutHive("D:\\Windows\\System32\\config\\SYSTEM",
-                 {{"Select", {{"Default", StoredValue("1", ValueType::kDword)}}}, {"ControlSet001\\Control", {}}});
+    Install(fake);
     damage(fake);
     std::vector<std::string> args = {"/fix"};
     if (offline) args = {"/fix", "/offline", "D:\\Windows"};

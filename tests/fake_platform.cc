@@ -149,9 +149,11 @@ void FakePlatform::PutHive(const std::string& path, Keys hive_keys) {
   hives[path] = std::move(hive_keys);
 }
 
-void FakePlatform::PutList(int id, bool folded) {
+void FakePlatform::PutList(int id, bool folded, bool installed) {
+  const std::size_t running = std::strlen(kCurrentControlSet) + 1;
   for (const RegistryEntry& e : LoadTemplate(*this, id).entries) {
-    keys[folded ? Fold(e.key) : e.key][e.name.value_or("")] = {e.data, e.type};
+    const std::string key = installed ? "ControlSet002\\" + e.key.substr(running) : e.key;
+    (installed ? hives[kConfig + "SYSTEM"] : keys)[folded ? Fold(key) : key][e.name.value_or("")] = {e.data, e.type};
   }
 }
 
@@ -236,6 +238,28 @@ std::int32_t FakePlatform::AppendToFile(std::string_view path, std::string_view 
   bytes.insert(bytes.end(), text.begin(), text.end());
   log.push_back("append " + std::string(path));
   return 0;
+}
+
+FakePlatform::Keys Software(const char* current, std::uint32_t major, const char* build) {
+  FakePlatform::Keys software;
+  auto& values = software["Microsoft\\Windows NT\\CurrentVersion"];
+  if (current) values["CurrentVersion"] = current;
+  if (build) values["CurrentBuildNumber"] = build;
+  if (major) values["CurrentMajorVersionNumber"] = StoredValue(std::to_string(major), ValueType::kDword);
+  if (major) values["CurrentMinorVersionNumber"] = StoredValue("0", ValueType::kDword);
+  return software;
+}
+
+void Install(FakePlatform& fake, FakePlatform::Keys software) {
+  const StoredValue kSecond("2", ValueType::kDword);
+  fake.PutHive(kConfig + "SYSTEM", {{"Select", {{"Default", kSecond}}},
+                                    {"ControlSet001\\Control\\SafeBoot", {{"AlternateShell", "old.exe"}}},
+                                    {"ControlSet002\\Control\\SafeBoot", {{"AlternateShell", "evil\r\n.exe"}}}});
+  for (const char* log : {"SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) {
+    fake.files[kConfig + log] = {'l', 'o', 'g'};
+  }
+  if (!software.empty()) fake.PutHive(kConfig + "SOFTWARE", std::move(software));
+  fake.fixed_drives = {"C:\\", "D:\\"};
 }
 
 }  // namespace veltrik::testing

@@ -24,6 +24,7 @@ extern const Bytes kEmbeddedTemplate105, kEmbeddedTemplate106, kEmbeddedTemplate
 
 inline const std::string kTitle = kAppTitle;
 inline const std::string kSafeBoot = std::string(kCurrentControlSet) + "\\Control\\SafeBoot";
+inline const std::string kLog = "E:\\Tools\\Veltrik.log";  // beside the program, as the fake has it
 
 // Copies the value at `key` into `out`, if there is one.
 template <typename Map, typename Out>
@@ -83,8 +84,9 @@ class FakePlatform : public Platform {
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
   void PutHive(const std::string& path, Keys hive_keys);
-  // Puts the whole list of template `id` into the registry, its keys in lower case where `folded`.
-  void PutList(int id, bool folded = false);
+  // Puts the whole list of template `id` into the registry, its keys in lower case where `folded`; or into
+  // the installed Windows' control set ControlSet002 (see Install).
+  void PutList(int id, bool folded = false, bool installed = false);
 
   // Fails operation `op`; with `argument`, only calls whose first argument contains it (case-insensitive), or
   // ends with it where it ends in "$".
@@ -166,5 +168,16 @@ class FakePlatform : public Platform {
   NoCaseMap<std::string> loaded_;  // hive name -> file
   ProcessId next_process_ = 100;
 };
+
+// An installed Windows at D:\Windows, seen from another system.
+inline const std::string kConfig = "D:\\Windows\\System32\\config\\";
+inline const std::string kBackup = kConfig + "Veltrik-backup-20261207-171500";
+
+// Its SOFTWARE hive, with the version values that are given.
+FakePlatform::Keys Software(const char* current, std::uint32_t major = 0, const char* build = nullptr);
+
+// Windows 7 (or what `software` says) at D:\Windows, starting next with ControlSet002, whose shell is
+// hijacked; ControlSet001 is an older copy that must stay as it is.
+void Install(FakePlatform& fake, FakePlatform::Keys software = Software("6.1"));
 
 }  // namespace veltrik::testing

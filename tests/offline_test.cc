@@ -19,33 +19,6 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using Keys = FakePlatform::Keys;
 constexpr ValueType kDword = ValueType::kDword;
-const std::string kConfig = "D:\\Windows\\System32\\config\\";
-const std::string kBackup = kConfig + "Veltrik-backup-20261207-171500";
-const std::string kLog = "E:\\Tools\\Veltrik.log";
-
-Keys Software(const char* current, std::uint32_t major = 0, const char* build = nullptr) {
-  Keys software;
-  auto& values = software["Microsoft\\Windows NT\\CurrentVersion"];
-  if (current) values["CurrentVersion"] = current;
-  if (build) values["CurrentBuildNumber"] = build;
-  if (major) values["CurrentMajorVersionNumber"] = StoredValue(std::to_string(major), kDword);
-  if (major) values["CurrentMinorVersionNumber"] = StoredValue("0", kDword);
-  return software;
-}
-
-// Windows 7 at D:\Windows, starting next with ControlSet002, whose shell is
-// hijacked; ControlSet001 is an older copy that must stay as it is.
-void Install(FakePlatform& fake, Keys software = Software("6.1")) {
-  fake.PutHive(kConfig + "SYSTEM", {{"Select", {{"Default", StoredValue("2", kDword)}}},
-                                    {"ControlSet001\\Control\\SafeBoot", {{"AlternateShell", "old.exe"}}},
-                                    {"ControlSet002\\Control\\SafeBoot", {{"AlternateShell", "evil\r\n.exe"}}}});
-  for (const char* log : {"SYSTEM.LOG", "SYSTEM.LOG1", "SYSTEM.LOG2"}) {
-    fake.files[kConfig + log] = {'l', 'o', 'g'};
-  }
-  if (!software.empty()) fake.PutHive(kConfig + "SOFTWARE", std::move(software));
-  fake.fixed_drives = {"C:\\", "D:\\"};
-}
-
 // Every hive loaded is unloaded, and no key of it is left.
 void ExpectAllUnloaded(const FakePlatform& fake) {
   EXPECT_EQ(fake.Only("load-hive").size(), fake.Only("unload-hive").size());

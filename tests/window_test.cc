@@ -137,7 +137,7 @@ TEST(FixSequenceTest, BothPassesEachWaitedForThenOneDeletionThenTheRestart) {
   EXPECT_THAT(fake.log, ElementsAre("disable start", "disable about", "disable exit", "caption Fixing...", "doevents",
                                    kHklm, kHkcu, import, "wait 100 60000 ended", kHklm, kHkcu, import,
                                    "wait 101 60000 ended", "delete C:\\WINDOWS\\sxcas.reg", "doevents", "enable start",
-                                   "enable about", "enable exit", "append E:\\Tools\\Veltrik.log",
+                                   "enable about", "enable exit", "append " + kLog,
                                    "caption Restarting...", kRestart));
   const std::string whole = std::to_string(kEmbeddedTemplate105.size());  // less the NULs, plus CR LF
   EXPECT_THAT(seen, ElementsAre("Fixing... 0", "Fixing... " + whole, "Fixing... " + whole, "Fixing... 0"));
@@ -175,7 +175,8 @@ TEST(FixSequenceTest, TheListFollowsTheVersionElseTheProfilesFolder) {
   EXPECT_EQ(ImportCommand("C:\\Win Dows\\", kTemplateWin10), "regedit -s \"C:\\Win Dows\\svcas.reg\"");
 }
 
-// One start state, repaired by the window's policy and by the command line's.
+// One start state, repaired by each policy: the window's, the command line's, and offline in an installed
+// Windows in the same state.
 struct OutcomeCase {
   const char* what;
   std::vector<std::pair<const char*, const char*>> failures = {};  // operation, argument
@@ -187,6 +188,7 @@ struct OutcomeCase {
   std::uint32_t exit_code = 0;             // of every program waited for
   int fix_exit = kExitRestartStarted;      // of "/fix"
   bool whole = false;                      // the branch is whole before
+  int offline_exit = kExitRestartRequired;  // of "/fix /offline"
 };
 
 void Prepare(FakePlatform& fake, const OutcomeCase& c) {
@@ -199,6 +201,14 @@ void Prepare(FakePlatform& fake, const OutcomeCase& c) {
     fake.regedit_imports &= op != std::string("WriteRegistryEntry");  // nothing but the API could write
     fake.Fail(op, argument);
   }
+}
+
+// The same start state in the installed Windows at D:\Windows, its version in its SOFTWARE hive.
+void PrepareInstalled(FakePlatform& fake, const OutcomeCase& c) {
+  const std::string current = std::to_string(c.version.major) + "." + std::to_string(c.version.minor);
+  Install(fake, c.version.major >= 10 ? Software("6.3", c.version.major) : Software(current.c_str()));
+  Prepare(fake, c);
+  if (c.whole) fake.PutList(TemplateForVersion(c.version.major, c.version.minor), false, true);
 }
 
 std::vector<std::string> Restarts(const FakePlatform& fake) {  // with the boot-menu commands
@@ -218,7 +228,8 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
                                                     "Startup Settings, Restart, and then press 4"};
   const std::string kNotRepaired = "Safe Mode was NOT repaired", kAdvice = kRunAsAdministrator;
   const std::vector<OutcomeCase> cases = {
-      {.what = "imported"}, {.what = "whole already: the window imports anyway", .fix_exit = kExitOk, .whole = true},
+      {.what = "imported"}, {.what = "whole already: the window imports anyway", .fix_exit = kExitOk, .whole = true,
+                              .offline_exit = kExitOk},
       {.what = "editor not startable", .failures = {{"LaunchCommand", "regedit"}}},
       {.what = "import never ends", .failures = {{"WaitForProcess", ""}}},
       {.what = "an older .reg cannot be replaced", .failures = {{"WriteWholeFile", ".reg"}}},
@@ -233,10 +244,10 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
       {.what = "writes refused", .failures = {{"WriteRegistryEntry", "SafeBoot"}}, .restarts = {},
        .message = {kNotRepaired, "236 of 236 entries of the SafeBoot branch (Windows 10 list) are missing.\r\n",
                    "First missing: " + kSafeBoot + "\r\nReason: system error 5", kAdvice},
-       .repaired = false, .version = kTen, .fix_exit = kExitNotRepaired},
+       .repaired = false, .version = kTen, .fix_exit = kExitNotRepaired, .offline_exit = kExitNotRepaired},
       {.what = "template unreadable", .failures = {{"LoadCustomResource", ""}}, .restarts = {},
        .message = {kNotRepaired, "stored copy of the SafeBoot branch could not be read", kAdvice},
-       .repaired = false, .fix_exit = kExitNotRepaired},
+       .repaired = false, .fix_exit = kExitNotRepaired, .offline_exit = kExitNotRepaired},
       {.what = "Windows 10", .restarts = kBootMenuAndRestart, .version = kTen},
       {.what = "Windows 8.1", .restarts = kBootMenuAndRestart, .version = {6, 3}},
       {.what = "Windows 8", .restarts = kBootMenuAndRestart, .version = {6, 2}},
@@ -272,7 +283,7 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
     EXPECT_TRUE(boxes.empty() || boxes[0].starts_with("msgbox " + icon + " [" + kTitle + "] "));
     EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
     const auto refused = [&] {  // the record says so where the restart it announced did not start
-      return fake.FileText("E:\\Tools\\Veltrik.log").ends_with("The restart could not be started.\r\n\r\n");
+      return fake.FileText(kLog).ends_with("The restart could not be started.\r\n\r\n");
     };
     EXPECT_EQ(refused(), c.repaired && c.restarts.empty());
 
@@ -289,6 +300,16 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
                                                          : " list): NOT repaired; ";
     EXPECT_THAT(fake.output, ::testing::HasSubstr(c.fix_exit == kExitRestartRequired ? "Restart the computer to finish."
                                                                                        : said));
+
+    // Offline: backed up first, then repaired through the registry API alone, never restarted.
+    fake = FakePlatform();
+    PrepareInstalled(fake, c);
+    EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/offline", "D:\\Windows"})), c.offline_exit);
+    EXPECT_TRUE(fake.output.starts_with("Backup of the SYSTEM hive: " + kBackup + "\r\n")) << fake.output;
+    EXPECT_EQ(fake.output.find("Restart the computer into this Windows to finish.") != std::string::npos,
+              c.offline_exit == kExitRestartRequired);
+    EXPECT_TRUE(fake.Only("launch").empty() && fake.Only("restart-system").empty() && fake.Only("regwrite").empty());
+    EXPECT_THAT(fake.FileText(kLog), ::testing::EndsWith("(exit code " + std::to_string(c.offline_exit) + ")\r\n\r\n"));
   }
 }
 

@@ -193,7 +193,7 @@ def main():
               for label in labels}
     calls = {name: next(one[name][1] for rounds in steps.values() for one in rounds if name in one) for name in names}
     for name in names:
-        print("| %s%s | %s |" % (name, " (%s calls)" % calls[name] if calls[name] else "",
+        print("| %s%s | %s |" % (name, " (%s call%s)" % (calls[name], "" if calls[name] == "1" else "s") if calls[name] else "",
                                  " | ".join("%.1f ms" % median[label][name] for label in labels)))
     print("| the floor's start of the restart command (CreateProcess alone) | %s |" %
           " | ".join("%.1f ms" % launch_floor[label] for label in labels))

@@ -1,6 +1,8 @@
 // The window's logic (paths at start, browser discovery, the About text) and FIX: the repair sequence, its busy
 // state, and what it does on every outcome. (Launch styles, clicks, a hijacked editor, a blocked .reg name, a
 // missing shutdown program and clicks during a hung import are proven under Wine.)
+#include <cstring>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -111,10 +113,11 @@ const std::string kPolicy =
 const std::string kHklm = "regwrite HKLM" + kPolicy, kHkcu = "regwrite HKCU" + kPolicy;
 const std::string kRestart = "launch 2 " + std::string(kRestartCommand);
 
-// The entries of template `id` that the registry lacks, as the API reads it.
-size_t MissingEntries(FakePlatform& fake, int id) {
+// The entries of template `id` that the registry lacks in `control_set`, as the API reads it.
+size_t MissingEntries(FakePlatform& fake, int id, const std::string& control_set = kCurrentControlSet) {
   size_t missing = 0;
-  for (const RegistryEntry& e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
+  for (RegistryEntry e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
+    e.key.replace(0, std::strlen(kCurrentControlSet), control_set);
     ValueType type = ValueType::kNone;
     std::string data;
     missing += fake.ReadRegistryEntry(e, type, data) != 0 || (e.name && (data != e.data || type != e.type));
@@ -309,6 +312,10 @@ TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine
     EXPECT_EQ(fake.output.find("Restart the computer into this Windows to finish.") != std::string::npos,
               c.offline_exit == kExitRestartRequired);
     EXPECT_TRUE(fake.Only("launch").empty() && fake.Only("restart-system").empty() && fake.Only("regwrite").empty());
+    fake.LoadHive("Repaired", kConfig + "SYSTEM");  // as it was written back
+    EXPECT_EQ(MissingEntries(fake, TemplateForVersion(c.version.major, c.version.minor),
+                             "HKEY_LOCAL_MACHINE\\Repaired\\ControlSet002") == 0,
+              c.offline_exit != kExitNotRepaired);
     EXPECT_THAT(fake.FileText(kLog), ::testing::EndsWith("(exit code " + std::to_string(c.offline_exit) + ")\r\n\r\n"));
   }
 }

@@ -86,7 +86,7 @@ endforeach()
 # What the end-to-end tests ask of the window from outside: its size, and what a screen reader reads.
 add_executable(probe WIN32 tests/e2e/probe.cc)
 target_compile_definitions(probe PRIVATE ${VELTRIK_WIN32_DEFINITIONS})
-target_link_libraries(probe PRIVATE oleacc ole32 oleaut32)
+target_link_libraries(probe PRIVATE veltrik_win32 oleacc)
 if(MINGW)
   target_link_options(probe PRIVATE -static -s)
 endif()

@@ -203,8 +203,20 @@ class Prefix:
         return folder
 
     # --- the program -----------------------------------------------------------
+    def ready_desktop_shell(self):
+        """Starts the prefix, if it is not running, with its desktop shell ready. Started on a busy machine, Wine's
+        desktop shell now and then comes up before COM's own server and never offers its window, through which
+        the program opens its pages, for the life of that prefix: it is stopped and started again."""
+        for _ in range(3):
+            if self.wine(os.path.join(self.build, "probe.exe"), "--shell").returncode == 0:
+                return
+            print("the desktop shell offers no window: the prefix stopped and started again", file=sys.stderr)
+            self.stop()
+        raise AssertionError("the desktop shell never offers its window")
+
     def launch(self, exe=None, cwd=None):
-        """Starts veltrik.exe and waits for its window."""
+        """Starts veltrik.exe, on a desktop shell that is ready as on Windows, and waits for its window."""
+        self.ready_desktop_shell()
         exe = exe or os.path.join(self.build, "veltrik.exe")
         self.app = subprocess.Popen([loader_for(exe), exe], env=self.env(),
                                     cwd=cwd or self.drive_c, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

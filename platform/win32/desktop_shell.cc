@@ -86,15 +86,28 @@ bool Execute(const Request& request) {
   return SUCCEEDED(result);
 }
 
+// Runs `work` in a single-threaded apartment of the calling thread.
+template <typename Work>
+bool InApartment(Work work) {
+  const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  const bool done = com && work();
+  if (com) ::CoUninitialize();
+  return done;
+}
+
 DWORD WINAPI ExecuteThread(void* parameter) {
   const std::unique_ptr<Request> request(static_cast<Request*>(parameter));
-  const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  const bool started = com && Execute(*request);
-  if (com) ::CoUninitialize();
-  return started ? 0 : 1;
+  return InApartment([&] { return Execute(*request); }) ? 0 : 1;
 }
 
 }  // namespace
+
+bool DesktopShellAnswers() {
+  return InApartment([] {
+    ScopedCom<IShellDispatch2> shell;
+    return FindDesktopShell(shell);
+  });
+}
 
 bool ShellExecuteOnDesktop(const std::wstring& program, const std::wstring& arguments, int show) {
   auto request = std::make_unique<Request>(Request{program, arguments, show});

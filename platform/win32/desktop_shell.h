@@ -12,4 +12,7 @@ namespace veltrik::win32 {
 // started the program is never known, as with any launch not waited for.
 bool ShellExecuteOnDesktop(const std::wstring& program, const std::wstring& arguments, int show);
 
+// Whether the desktop shell answers, now, as ShellExecuteOnDesktop needs it.
+bool DesktopShellAnswers();
+
 }  // namespace veltrik::win32

@@ -3,7 +3,9 @@
 //   probe.exe FILE          writes to FILE its client area's size, then a line per control in the order of the
 //                           window's children (the order Tab and a screen reader follow):
 //                           class|name as a screen reader asks it|keyboard stop|focused;
-//   probe.exe --box FILE    the same of its message box.
+//   probe.exe --box FILE    the same of its message box;
+//   probe.exe --shell       succeeds once the desktop shell answers as the program needs it to open its pages,
+//                           within 5 s.
 #include <windows.h>
 // After windows.h, which they need.
 #include <oleacc.h>
@@ -11,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/win32/desktop_shell.h"
 
 // This toolchain's own IID_IAccessible makes AccessibleObjectFromWindow fail with E_NOINTERFACE.
 static const GUID kIAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
@@ -46,6 +50,12 @@ static void WriteControls(HWND window, FILE* out) {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (__argc == 2 && std::strcmp(__argv[1], "--shell") == 0) {
+    for (int tries = 0; tries < 20; ++tries, ::Sleep(250)) {  // a shell that is still starting gets 5 s
+      if (veltrik::win32::DesktopShellAnswers()) return 0;
+    }
+    return 1;
+  }
   const bool box = __argc == 3 && std::strcmp(__argv[1], "--box") == 0;
   HWND window = box ? ::FindWindowW(L"#32770", L"Veltrik v1.1.0.0") : ::FindWindowW(L"frmVeltrik", nullptr);
   if (!window || __argc < 2) return 1;

@@ -6,21 +6,11 @@
 
 #include <cstdio>
 
+#include "bench/clock.h"
 #include "platform/win32/text.h"
 #include "platform/win32/win32_platform.h"
 #include "repair/branch.h"
 #include "repair/reg_file.h"
-
-namespace {
-
-double MillisecondsSince(LARGE_INTEGER start) {
-  LARGE_INTEGER end, frequency;
-  ::QueryPerformanceCounter(&end);
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (__argc < 3) return 2;
@@ -31,10 +21,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   stored.entries = veltrik::ParseRegText(veltrik::RegTextFromWorkFile(veltrik::ByteArrayImage(stored.data)));
   double times[2];
   for (double& time : times) {
-    LARGE_INTEGER start;
-    ::QueryPerformanceCounter(&start);
+    const double start = NowMs();
     const veltrik::BranchCheck check = veltrik::CompleteBranch(platform, stored);
-    time = MillisecondsSince(start);
+    time = NowMs() - start;
     if (!check.complete()) return 1;
   }
   FILE* out = _wfopen(__wargv[2], L"w");

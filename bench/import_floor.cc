@@ -9,14 +9,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "bench/clock.h"
 
-double Now() {
-  LARGE_INTEGER count, frequency;
-  ::QueryPerformanceCounter(&count);
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+namespace {
 
 // Returns the milliseconds that starting it took.
 double RunAndWait(const std::wstring& program, const std::wstring& arguments, const wchar_t* folder) {
@@ -26,12 +21,12 @@ double RunAndWait(const std::wstring& program, const std::wstring& arguments, co
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWMINIMIZED;
   PROCESS_INFORMATION info = {};
-  const double start = Now();
+  const double start = NowMs();
   if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                         &info)) {
     return 0;
   }
-  const double started = Now() - start;
+  const double started = NowMs() - start;
   ::WaitForSingleObject(info.hProcess, INFINITE);
   ::CloseHandle(info.hThread);
   ::CloseHandle(info.hProcess);
@@ -46,10 +41,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ::GetSystemDirectoryW(system, MAX_PATH);
   ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
   const std::wstring reg = std::wstring(L"-s ") + __wargv[1];
-  const double start = Now();
+  const double start = NowMs();
   for (int pass = 0; pass < 2; ++pass) RunAndWait(std::wstring(windows) + L"\\regedit.exe", reg, system);
   const double launch = RunAndWait(std::wstring(system) + L"\\shutdown.exe", L"-r -f -t 0", system);
-  const double whole = Now() - start;
+  const double whole = NowMs() - start;
   FILE* out = _wfopen(__wargv[2], L"w");
   if (!out) return 1;
   std::fprintf(out, "%.1f\n%.2f\n", whole, launch);

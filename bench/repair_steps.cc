@@ -10,18 +10,12 @@
 #include <string>
 
 #include "app/form.h"
+#include "bench/clock.h"
 #include "platform/win32/text.h"
 #include "platform/win32/win32_platform.h"
 
 namespace veltrik {
 namespace {
-
-double Now() {
-  LARGE_INTEGER count, frequency;
-  ::QueryPerformanceCounter(&count);
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 class TimedPlatform : public Platform {
  public:
@@ -35,7 +29,7 @@ class TimedPlatform : public Platform {
   // Runs `call` as part of `step`; what the core did since the last call counts as its own work.
   template <typename Call>
   auto Timed(const std::string& step, Call call) {
-    const double start = Now();
+    const double start = NowMs();
     steps["the core's own work, between the calls"].ms += start - last_;
     struct Mark {
       TimedPlatform& self;
@@ -43,7 +37,7 @@ class TimedPlatform : public Platform {
       double start;
       ~Mark() {
         Step& s = self.steps[step];
-        s.ms += (self.last_ = Now()) - start;
+        s.ms += (self.last_ = NowMs()) - start;
         ++s.calls;
       }
     } mark{*this, step, start};
@@ -124,7 +118,7 @@ class TimedPlatform : public Platform {
     Timed("the window's busy state", [&] { real_.SetControlEnabled(c, on); });
   }
 
-  void Start() { last_ = Now(); }
+  void Start() { last_ = NowMs(); }
 
  private:
   win32::Win32Platform real_;
@@ -160,9 +154,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   form.Form_Load();
   platform.steps.clear();
   platform.Start();
-  const double start = veltrik::Now();
+  const double start = NowMs();
   form.cmdStart_Click();
-  const double whole = veltrik::Now() - start;
+  const double whole = NowMs() - start;
   // A repair that did not reach its restart is no FIX to time.
   if (!platform.steps.count("the restart launched")) return 1;
   FILE* out = _wfopen(__wargv[1], L"w");

@@ -1,6 +1,7 @@
 // The window's logic (paths at start, browser discovery, the About text) and FIX: the repair sequence, its busy
-// state, and what it does on every outcome. (Launch styles, clicks, a hijacked editor, a blocked .reg name, a
-// missing shutdown program and clicks during a hung import are proven under Wine.)
+// state, and what it does on every outcome, under each policy: the window's, the command line's and offline.
+// (Launch styles, clicks, a hijacked editor, a blocked .reg name, a missing shutdown program and clicks during a
+// hung import are proven under Wine.)
 #include <cstring>
 
 #include <gmock/gmock.h>
@@ -220,7 +221,7 @@ std::vector<std::string> Restarts(const FakePlatform& fake) {  // with the boot-
   return fake.Only("restart-system").empty() ? out : (out.push_back("restart-system"), out);
 }
 
-TEST(FixOutcomeTest, RestartsOnlyOnACompleteBranchFromTheWindowAndTheCommandLine) {
+TEST(FixOutcomeTest, EveryPolicyRestartsOnlyOnACompleteBranchAndOfflineNever) {
   const WindowsVersion kTen = {10, 0};
   const std::string kLegacy = "launch 0 bcdedit /set {current} bootmenupolicy legacy";
   const std::string kOnce = "launch 0 bcdedit /set {current} onetimeadvancedoptions on";

@@ -205,8 +205,8 @@ class Prefix:
     # --- the program -----------------------------------------------------------
     def ready_desktop_shell(self):
         """Starts the prefix, if it is not running, with its desktop shell ready. Started on a busy machine, Wine's
-        desktop shell now and then comes up before COM's own server and never offers its window, through which
-        the program opens its pages, for the life of that prefix: it is stopped and started again."""
+        desktop shell now and then never registers its shell windows with COM, through which the program opens
+        its pages, for the life of that prefix: it is stopped and started again."""
         for _ in range(3):
             if self.wine(os.path.join(self.build, "probe.exe"), "--shell").returncode == 0:
                 return

@@ -1,9 +1,6 @@
-// The window's logic (paths at start, browser discovery, the About text) and FIX: the repair sequence, its busy
-// state, and what it does on every outcome, under each policy: the window's, the command line's and offline.
-// (Launch styles, clicks, a hijacked editor, a blocked .reg name, a missing shutdown program and clicks during a
-// hung import are proven under Wine.)
-#include <cstring>
-
+// The window's logic (paths at start, browser discovery, the About text) and FIX under each policy (the window's,
+// the command line's, offline): its sequence, busy state and every outcome. (Launch styles, clicks, a hijacked
+// editor, a blocked .reg name, a missing shutdown program and clicks in a hung import are proven under Wine.)
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -118,7 +115,7 @@ const std::string kRestart = "launch 2 " + std::string(kRestartCommand);
 size_t MissingEntries(FakePlatform& fake, int id, const std::string& control_set = kCurrentControlSet) {
   size_t missing = 0;
   for (RegistryEntry e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
-    e.key.replace(0, std::strlen(kCurrentControlSet), control_set);
+    e.key.replace(0, std::string_view(kCurrentControlSet).size(), control_set);
     ValueType type = ValueType::kNone;
     std::string data;
     missing += fake.ReadRegistryEntry(e, type, data) != 0 || (e.name && (data != e.data || type != e.type));

@@ -56,7 +56,6 @@ Command ParseArguments(const std::vector<std::string>& args) {
   if (names == Names{"?"} && !offline) command.action = Action::kUsage;
   if (names == Names{"check"}) command.action = Action::kCheck;
   if (names == Names{"fix"}) command.action = Action::kFix;
-  // Offline there is no restart to leave out, so /norestart is harmless.
   if (names == Names{"fix", "norestart"}) command.action = Action::kFix, command.restart = false;
   return command.action == Action::kWindow ? Bad() : command;
 }
@@ -68,19 +67,19 @@ int RunCommand(Platform& platform, const Command& command) {
   }
   WindowState state;
   DerivePaths(platform, state);
-  RepairPolicy policy;
-  policy.fix = command.action == Action::kFix;
-  // Nobody may be at the screen: a plain restart, with no boot menu to hold the machine.
-  policy.restart = command.restart;
-  policy.offline_folder = command.offline_folder;
-  policy.started = platform.CommandLine();
-  RepairResult result = Repair(platform, policy, state.strWinDir);
+  const bool offline = !command.offline_folder.empty();
+  RepairRequest request{offline ? Mode::kCheckOffline : Mode::kCheck, command.offline_folder, platform.CommandLine()};
+  if (command.action == Action::kFix) {
+    // Offline there is no restart to leave out, so /norestart is harmless.
+    request.mode = offline ? Mode::kFixOffline : command.restart ? Mode::kFix : Mode::kFixNoRestart;
+  }
+  RepairResult result = Repair(platform, request, state.strWinDir);
   if (result.outcome == Outcome::kRecovery) {
     platform.WriteOutput(RecoveryRefusal(result.installed));
     return ExitCode(result.outcome);
   }
   StartRestart(platform, result);
-  platform.WriteOutput(result.report + ClosingLine(result, !command.offline_folder.empty()));
+  platform.WriteOutput(result.report);
   return ExitCode(result.outcome);
 }
 

@@ -61,38 +61,32 @@ void frmVeltrik::Busy(const std::function<void()>& work) {
 
 void frmVeltrik::cmdStart_Click() {
   if (fixing_) return;
-  RepairPolicy policy;
-  policy.fix = policy.import_whole_branch = policy.boot_menu = policy.restart = true;
-  policy.started = "the window";
-  policy.run = [this](const std::function<void()>& work) { Busy(work); };
-  RepairResult result = Repair(platform_, policy, state_.strWinDir);
+  RepairRequest request{Mode::kWindow, "", "the window"};
+  request.run = [this](const std::function<void()>& work) { Busy(work); };
+  RepairResult result = Repair(platform_, request, state_.strWinDir);
   if (result.outcome == Outcome::kRecovery) return FixInstalledWindows(result.installed);
-  if (result.outcome == Outcome::kRestarting) {
+  if (Restarts(result.outcome)) {
     platform_.SetCaption("Restarting...");
-    if (result.boot_options) Box(BootOptionsMessage(), kMessageBoxInformation);
+    if (const std::string said = RepairMessage(result); !said.empty()) Box(said, kMessageBoxInformation);
     StartRestart(platform_, result);
-    if (result.outcome == Outcome::kRestarting) return;
+    if (Restarts(result.outcome)) return;
   }
   // A restart now would cost the user's session and leave Safe Mode broken.
   platform_.SetCaption(state_.strAppTitle);
-  const std::int32_t status = result.check.status;
-  Box(RepairMessage(result, status ? platform_.ErrorText(status) : std::string()), kMessageBoxWarning);
+  Box(RepairMessage(result), kMessageBoxWarning);
 }
 
 void frmVeltrik::FixInstalledWindows(const std::vector<std::string>& found) {
   if (found.size() != 1) return Box(InstalledWindowsMessage(found), kMessageBoxInformation);
   const std::string& folder = found.front();
-  RepairPolicy policy;
-  policy.fix = true;
-  policy.offline_folder = folder;
-  policy.started = "the window";
-  policy.confirm = [&](const ListChoice& choice) {
+  RepairRequest request{Mode::kFixOffline, folder, "the window"};
+  request.confirm = [&](const ListChoice& choice) {
     return platform_.ShowMessageBox(OfflineQuestion(folder, choice), kMessageBoxQuestion, state_.strAppTitle) ==
            kAnswerYes;
   };
   // A hive of 100 MB takes a while to copy: the window keeps painting meanwhile.
-  policy.run = [this](const std::function<void()>& work) { Busy([&] { platform_.RunAside(work); }); };
-  const RepairResult result = Repair(platform_, policy, state_.strWinDir);
+  request.run = [this](const std::function<void()>& work) { Busy([&] { platform_.RunAside(work); }); };
+  const RepairResult result = Repair(platform_, request, state_.strWinDir);
   platform_.SetCaption(state_.strAppTitle);
   if (result.outcome == Outcome::kDeclined) return;
   Box(OfflineMessage(folder, result), Whole(result.outcome) ? kMessageBoxInformation : kMessageBoxWarning);

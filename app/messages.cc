@@ -6,32 +6,30 @@ namespace {
 constexpr char kNl[] = "\r\n";
 }
 
-std::string RepairMessage(const RepairResult& result, const std::string& error_text) {
-  const BranchCheck& check = result.check;
+std::string RepairMessage(const RepairResult& result) {
+  std::string text;
   switch (result.outcome) {
-    case Outcome::kRepaired:  // the restart was refused
-      return std::string("Safe Mode is repaired, but Windows could not be restarted.") + kNl +
-             "Please save your work and restart the computer yourself." + kNl + result.finding + result.log.line;
-    case Outcome::kNotRepaired: break;
+    case Outcome::kRestarting:
+      if (result.restart != Restart::kBootOptions) return "";
+      text = "Safe Mode is repaired.";
+      break;
+    case Outcome::kReimported:
+      if (result.restart != Restart::kBootOptions) return "";
+      text = "Safe Mode was whole; its branch was imported again.";
+      break;
+    case Outcome::kRepaired: text = "Safe Mode is repaired, but Windows could not be restarted."; break;
+    case Outcome::kReimportedOnly:
+      text = "Safe Mode was whole and its branch was imported again, but Windows could not be restarted.";
+      break;
+    case Outcome::kNotRepaired:
+      text = std::string("Safe Mode was NOT repaired, and the computer was not restarted.") + kNl + kNl + result.state +
+             kNl + "What to try: " + kRunAsAdministrator +
+             ", and let your security software allow the change, then click FIX again.";
+      break;
     default: return "";
   }
-  std::string text = std::string("Safe Mode was NOT repaired, and the computer was not restarted.") + kNl + kNl;
-  if (check.total == 0) {
-    text += std::string("The stored copy of the SafeBoot branch could not be read.") + kNl;
-  } else {
-    text += std::to_string(check.missing) + " of " + std::to_string(check.total) + " entries of the SafeBoot branch (" +
-            check.windows + " list) are missing." + kNl + "First missing: " + check.first_missing + kNl;
-  }
-  if (!error_text.empty()) text += "Reason: " + error_text + kNl;
-  return text + kNl + "What to try: " + kRunAsAdministrator +
-         ", and let your security software allow the change, then click FIX again." + kNl + result.finding +
-         result.log.line;
-}
-
-std::string BootOptionsMessage() {
-  return std::string("Safe Mode is repaired. Windows now restarts into a screen of boot options.") + kNl + kNl +
-         "There choose Troubleshoot, Advanced options, Startup Settings, Restart, and then press 4 to start in "
-         "Safe Mode." + kNl;
+  const std::string finish = HowToFinish(result.outcome, result.restart, false, false);
+  return text + kNl + (finish.empty() ? "" : kNl + finish) + result.finding + result.log.line;
 }
 
 std::string InstalledWindowsMessage(const std::vector<std::string>& found) {
@@ -56,17 +54,10 @@ std::string OfflineQuestion(const std::string& folder, const ListChoice& choice)
 }
 
 std::string OfflineMessage(const std::string& folder, const RepairResult& result) {
-  if (!Whole(result.outcome)) {
-    return "Safe Mode of the Windows in " + folder + " was NOT repaired." + kNl + kNl + result.report +
-           ClosingLine(result, true);
-  }
-  return "Safe Mode of the Windows in " + folder +
-         (result.outcome == Outcome::kNothingToRepair ? " is whole: there was nothing to repair." : " is repaired.") +
-         kNl + "Backup of its SYSTEM hive: " + result.backup + kNl + result.log.line + kNl +
-         "Restart the computer into that Windows (close Veltrik, then choose Continue or restart), and start Safe "
-         "Mode: press F8 while it starts, or on Windows 8 and later choose Troubleshoot, Advanced options, Startup "
-         "Settings, Restart, then 4." +
-         kNl;
+  const char* said = !Whole(result.outcome)                      ? " was NOT repaired."
+                     : result.outcome == Outcome::kNothingToRepair ? " is whole: there was nothing to repair."
+                                                                   : " is repaired.";
+  return "Safe Mode of the Windows in " + folder + said + kNl + kNl + result.report;
 }
 
 std::string RecoveryRefusal(const std::vector<std::string>& found) {
@@ -80,15 +71,6 @@ std::string RecoveryRefusal(const std::vector<std::string>& found) {
     text += std::string("No installed Windows was found on the fixed drives (unlock a BitLocker drive first: "
                         "manage-bde -unlock); then, e.g.: veltrik.exe /fix /offline D:\\Windows") + kNl;
   }
-  return text;
-}
-
-std::string ClosingLine(const RepairResult& result, bool offline) {
-  std::string text;
-  if (result.needs_administrator) text += "To fix it: " + std::string(kRunAsAdministrator) + "." + kNl;
-  if (offline) return text;  // its report says how to finish
-  if (result.outcome == Outcome::kRestarting) return text + "Restarting the computer now." + kNl;
-  if (result.outcome == Outcome::kRepaired) return text + "Restart the computer to finish." + kNl;
   return text;
 }
 

@@ -11,34 +11,6 @@ namespace veltrik {
 
 namespace {
 
-// A quoted string at `at` with \\ and \" escapes; advances `at` past it.
-bool Quoted(std::string_view line, std::size_t& at, std::string& out) {
-  if (at >= line.size() || line[at] != '"') return false;
-  out.clear();
-  for (++at; at < line.size(); ++at) {
-    char c = line[at];
-    if (c == '"') {
-      ++at;
-      return true;
-    }
-    if (c == '\\' && at + 1 < line.size()) c = line[++at];
-    out.push_back(c);
-  }
-  return false;
-}
-
-// dword:<1 to 8 hex digits>, as the number in decimal.
-bool Dword(std::string_view text, std::string& out) {
-  constexpr std::string_view kPrefix = "dword:";
-  const std::string_view hex = text.substr(std::min(text.size(), kPrefix.size()));
-  if (text.substr(0, kPrefix.size()) != kPrefix || hex.empty() || hex.size() > 8 ||
-      hex.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
-    return false;
-  }
-  out = std::to_string(std::strtoul(std::string(hex).c_str(), nullptr, 16));
-  return true;
-}
-
 struct Misses {
   std::vector<const RegistryEntry*> entries;  // missing or different
   std::vector<ValueChange> different;         // of those, the values that are there
@@ -85,52 +57,6 @@ Misses Missing(Platform& platform, const std::vector<RegistryEntry>& expected) {
 }
 
 }  // namespace
-
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::vector<RegistryEntry> ParseRegText(std::string_view text) {
-  std::vector<RegistryEntry> out;
-  std::string key;
-  bool in_key = false;  // inside a key to add (not a deletion)
-  bool bare = false;    // that key has no value yet
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      if (bare) out.push_back({key, std::nullopt, ""});
-      key = std::string(line.substr(1, line.size() - 2));
-      in_key = bare = !key.empty() && key[0] != '-';
-      continue;
-    }
-    if (!in_key) continue;
-    std::string name;  // "" for the default value "@"
-    std::size_t at = 0;
-    if (line.substr(0, 1) == "@") {
-      at = 1;
-    } else if (!Quoted(line, at, name)) {
-      continue;
-    }
-    if (line.substr(at, 1) != "=") continue;
-    RegistryEntry entry{key, name, "", ValueType::kString};
-    if (Dword(line.substr(++at), entry.data)) {
-      entry.type = ValueType::kDword;
-    } else if (!Quoted(line, at, entry.data) || at != line.size()) {
-      continue;
-    }
-    out.push_back(std::move(entry));
-    bare = false;
-  }
-  if (bare) out.push_back({key, std::nullopt, ""});
-  return out;
-}
 
 namespace {
 

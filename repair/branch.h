@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "repair/text.h"
 
 namespace veltrik {
 
@@ -16,16 +17,6 @@ struct SafeBootTemplate;
 
 // The running system's control set, as the stored lists name it.
 inline constexpr char kCurrentControlSet[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet";
-
-// `text` with A to Z lowered: registry names, and the program's switches,
-// compare without regard to ASCII case.
-std::string AsciiLower(std::string_view text);
-
-// Reads the part of the registry editor's export format that the templates
-// use: "[key]" lines, and "@=" and "name"= values, strings with \\ and \"
-// escapes or dword:<hex>. A key without values is one entry; a key with
-// values gives one entry per value. Anything else is ignored.
-std::vector<RegistryEntry> ParseRegText(std::string_view text);
 
 // A value of the list that the registry holds with other data or of another
 // type: what it holds, and what the list has.

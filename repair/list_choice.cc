@@ -28,10 +28,6 @@ bool ParseVersion(const std::string& text, WindowsVersion& version) {
 
 bool IsWindows11(const WindowsVersion& v) { return v.major == 10 && v.minor == 0 && v.build >= kFirstWindows11Build; }
 
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
-}
-
 // The installed Windows' SOFTWARE hive: its version, or why there is none.
 // A hive that is there but does not load (damaged, locked, still loaded)
 // says nothing of the version: guessing would write another Windows' list.

@@ -41,8 +41,8 @@ LogPlace WriteLog(Platform& platform, const LogRecord& record, const std::string
   return {"", "No log could be written (" + refused + ")\r\n"};
 }
 
-void LogRestartRefused(Platform& platform, const LogPlace& log) {
-  if (!log.path.empty()) platform.AppendToFile(log.path, "The restart could not be started.\r\n\r\n", kLogLimit);
+void LogAfter(Platform& platform, const LogPlace& log, const std::string& text) {
+  if (!log.path.empty()) platform.AppendToFile(log.path, text + "\r\n", kLogLimit);
 }
 
 std::string Timestamp(const LocalTime& t) {

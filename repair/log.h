@@ -36,8 +36,9 @@ struct LogPlace {
 // of the Windows that was repaired. Written and flushed before it returns.
 LogPlace WriteLog(Platform& platform, const LogRecord& record, const std::string& win_dir);
 
-// Adds to the record at `log` that the restart it announced could not start.
-void LogRestartRefused(Platform& platform, const LogPlace& log);
+// Adds `text`, and the blank line that ends a record, to the record at `log`:
+// what happened after it was written.
+void LogAfter(Platform& platform, const LogPlace& log, const std::string& text);
 
 // "20261207-171500", for names; "2026-12-07 17:15:00 +01:00", for the record.
 std::string Timestamp(const LocalTime& time);

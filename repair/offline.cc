@@ -70,13 +70,15 @@ std::string ControlSetOf(Platform& platform, const std::string& hive_key, std::s
 
 }  // namespace
 
-void RepairOffline(Platform& platform, const RepairPolicy& policy, const std::string& running_win_dir,
-                   RepairResult& out) {
-  const std::string& folder = policy.offline_folder;
+LogRecord RepairOffline(Platform& platform, const RepairRequest& request, const std::string& running_win_dir,
+                        RepairResult& out) {
+  const std::string& folder = request.offline_folder;
   const std::string config = ConfigFolder(folder), shown_folder = Printable(TrimmedFolder(folder));
-  const auto fail = [&out](const std::string& line, Outcome outcome = Outcome::kNotRepaired) {
+  LogRecord record{request.started, "not identified", "the installed Windows in " + Printable(folder)};
+  const auto fail = [&](const std::string& line, Outcome outcome = Outcome::kNotRepaired) {
     out.outcome = outcome;
     out.report += line + "\r\n";
+    return record;
   };
   switch (InspectFolder(platform, folder, running_win_dir)) {
     case FolderKind::kRunningWindows:
@@ -91,47 +93,55 @@ void RepairOffline(Platform& platform, const RepairPolicy& policy, const std::st
                   Outcome::kRefused);
     case FolderKind::kInstalledWindows: break;
   }
-  out.choice = ChooseOfflineList(platform, folder);
-  if (!out.choice.error.empty()) {
-    out.needs_administrator = out.choice.needs_administrator;
-    return fail(out.choice.error);
+  const ListChoice choice = ChooseOfflineList(platform, folder);
+  if (choice.template_id) record.windows = choice.Describe();
+  if (!choice.error.empty()) {
+    fail(choice.error);
+    out.report += HowToFinish(out.outcome, Restart::kNone, true, choice.needs_administrator);
+    return record;
   }
-  if (policy.confirm && !policy.confirm(out.choice)) return void(out.outcome = Outcome::kDeclined);
+  if (request.confirm && !request.confirm(choice)) {
+    out.outcome = Outcome::kDeclined;
+    return record;
+  }
 
-  const auto work = [&] {
-    if (policy.fix) {
+  const ModeRow& mode = What(request.mode);
+  RunWork(request, [&] {
+    if (mode.backup) {
       // Before SYSTEM is loaded: a loaded hive's file is locked, and the copy
       // is what the technician restores if anything goes wrong.
-      const std::string failure = MakeBackup(platform, config, out.backup);
-      if (!failure.empty()) return fail(failure);
-      out.report += "Backup of the SYSTEM hive: " + Printable(out.backup) + "\r\n";
+      std::string backup;
+      const std::string failure = MakeBackup(platform, config, backup);
+      if (!failure.empty()) return void(fail(failure));
+      out.report += "Backup of the SYSTEM hive: " + Printable(backup) + "\r\n";
     }
     LoadedHive hive(platform, config + "SYSTEM", "VeltrikOfflineSystem");
     if (hive.status() != 0) {
-      return fail("The SYSTEM hive of " + shown_folder + " could not be loaded: " + platform.ErrorText(hive.status()));
+      return void(
+          fail("The SYSTEM hive of " + shown_folder + " could not be loaded: " + platform.ErrorText(hive.status())));
     }
     // Offline there is no CurrentControlSet: Select\Default names the one the next start uses.
     std::string control_set;
     if (const std::string fault = ControlSetOf(platform, hive.key(), control_set); !fault.empty()) {
       fail("The SYSTEM hive of " + shown_folder + " " + fault + ". Nothing was written.");
     } else {
-      out.control_set = control_set;
-      out.report += "Installed Windows: " + shown_folder + " (" + out.choice.Describe() + "), control set " +
+      record.branch += ", control set " + control_set;
+      out.report += "Installed Windows: " + shown_folder + " (" + choice.Describe() + "), control set " +
                     control_set + "\r\n";
-      const SafeBootTemplate stored =
-          MoveToControlSet(LoadTemplate(platform, out.choice.template_id), hive.key() + "\\" + control_set);
-      const BranchCheck before = CheckBranch(platform, stored);
-      out.check = policy.fix && !before.complete() ? CompleteBranch(platform, stored) : before;
-      out.outcome = Judge(before, policy.fix, out.check);
-      out.report += BranchReport(platform, out.outcome, before, out.check, stored, policy.fix, hive.key());
+      const BranchRepair repair = RepairBranch(
+          platform, MoveToControlSet(LoadTemplate(platform, choice.template_id), hive.key() + "\\" + control_set),
+          mode, [&](const SafeBootTemplate& stored) { return CompleteBranch(platform, stored); }, hive.key());
+      out.outcome = repair.outcome;
+      out.state = repair.state;
+      out.report += repair.report;
     }
     if (const std::int32_t status = hive.Unload()) {
-      return fail("The SYSTEM hive of " + shown_folder + " could not be unloaded: " + platform.ErrorText(status) +
-                  ". Restart the computer before you use Veltrik again.");
+      return void(fail("The SYSTEM hive of " + shown_folder + " could not be unloaded: " + platform.ErrorText(status) +
+                       ". Restart the computer before you use Veltrik again."));
     }
-    if (out.outcome == Outcome::kRepaired) out.report += "Restart the computer into this Windows to finish.\r\n";
-  };
-  RunWork(policy, work);
+    out.report += HowToFinish(out.outcome, Restart::kNone, true, false);
+  });
+  return record;
 }
 
 }  // namespace veltrik

@@ -8,11 +8,12 @@
 
 namespace veltrik {
 
-// Checks, or with `policy.fix` backs up and repairs, the SafeBoot branch of
-// the control set the installed Windows in `policy.offline_folder` starts
-// with next; refuses a folder that holds no installed Windows. Never
-// restarts; every hive it loads is unloaded again. Records nothing.
-void RepairOffline(Platform& platform, const RepairPolicy& policy, const std::string& running_win_dir,
-                   RepairResult& out);
+// Checks, or backs up and repairs, the SafeBoot branch of the control set
+// the installed Windows in `request.offline_folder` starts with next;
+// refuses a folder that holds no installed Windows. Every hive it loads is
+// unloaded again. Records nothing: returns the record's lines on the Windows
+// and its branch.
+LogRecord RepairOffline(Platform& platform, const RepairRequest& request, const std::string& running_win_dir,
+                        RepairResult& out);
 
 }  // namespace veltrik

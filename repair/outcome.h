@@ -1,6 +1,6 @@
 // What a check or a repair comes to, each outcome once: the exit code that
-// deployment tools act on, and its words in the report, the record and the
-// usage text.
+// deployment tools act on, its words in the report, the record and the
+// usage text, and what is left for the user to do.
 #pragma once
 
 #include <string>
@@ -22,8 +22,17 @@ enum class Outcome {
   kDeclined,         // the user said no before anything changed
   kRefused,          // bad arguments, or a folder that is no installed Windows
   kRecovery,         // a recovery environment's own registry: nothing to repair there
-  kRestarting,       // repaired, and the restart began
+  kRestarting,       // repaired, and the restart begins
   kRepaired,         // repaired, the restart still to come
+  kReimported,       // whole before, imported again all the same, and the restart begins
+  kReimportedOnly,   // whole before and imported again; the restart did not start
+};
+
+// The restart a repair announces.
+enum class Restart {
+  kNone,
+  kPlain,
+  kBootOptions,  // into the boot options screen, where the F8 menu could not be turned on
 };
 
 int ExitCode(Outcome outcome);
@@ -34,7 +43,18 @@ std::string StateWords(Outcome outcome, const std::string& entries);
 std::string LogWords(Outcome outcome);
 // Whether Safe Mode is whole afterwards.
 bool Whole(Outcome outcome);
+// Whether the outcome is a restart that begins.
+bool Restarts(Outcome outcome);
+// What a restarting outcome becomes where its restart does not start.
+Outcome NotRestarted(Outcome outcome);
 // One line per exit code, for the usage text.
 std::string ExitCodeLines();
+
+inline constexpr char kRunAsAdministrator[] =
+    "run Veltrik as administrator (right-click it, \"Run as administrator\")";
+
+// What is left for the user to do, or what happens next, in lines ended by
+// CR LF; "" where nothing is. `offline`: an installed Windows was repaired.
+std::string HowToFinish(Outcome outcome, Restart restart, bool offline, bool needs_administrator);
 
 }  // namespace veltrik

@@ -6,18 +6,42 @@
 #include <string_view>
 #include <vector>
 
-#include "repair/branch.h"
+#include "repair/text.h"
 
 namespace veltrik {
 
 namespace {
 
+// A quoted string at `at` with \\ and \" escapes; advances `at` past it.
+bool Quoted(std::string_view line, std::size_t& at, std::string& out) {
+  if (at >= line.size() || line[at] != '"') return false;
+  out.clear();
+  for (++at; at < line.size(); ++at) {
+    char c = line[at];
+    if (c == '"') {
+      ++at;
+      return true;
+    }
+    if (c == '\\' && at + 1 < line.size()) c = line[++at];
+    out.push_back(c);
+  }
+  return false;
+}
+
+// dword:<1 to 8 hex digits>, as the number in decimal.
+bool Dword(std::string_view text, std::string& out) {
+  constexpr std::string_view kPrefix = "dword:";
+  const std::string_view hex = text.substr(std::min(text.size(), kPrefix.size()));
+  if (text.substr(0, kPrefix.size()) != kPrefix || hex.empty() || hex.size() > 8 ||
+      hex.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+    return false;
+  }
+  out = std::to_string(std::strtoul(std::string(hex).c_str(), nullptr, 16));
+  return true;
+}
+
 constexpr std::size_t kDescriptorSize = 12;
 constexpr std::uint8_t kDescriptorStart[] = {0x11, 0x20, 0x01, 0x00};
-
-std::uint32_t ReadLe32(const Bytes& b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
-}
 
 // The template bytes inside a work file; a file without the descriptor is
 // taken whole. The element count bounds the data, so trailing bytes of an
@@ -28,7 +52,7 @@ std::string_view Payload(const Bytes& work) {
       !std::equal(std::begin(kDescriptorStart), std::end(kDescriptorStart), work.begin())) {
     return all;
   }
-  const std::size_t count = ReadLe32(work, 4);
+  const std::size_t count = Le32(work, 4);
   const std::size_t available = work.size() - kDescriptorSize;
   return all.substr(kDescriptorSize, count < available ? count : available);
 }
@@ -55,6 +79,46 @@ std::string Narrow(std::string_view payload) {
 }
 
 }  // namespace
+
+std::vector<RegistryEntry> ParseRegText(std::string_view text) {
+  std::vector<RegistryEntry> out;
+  std::string key;
+  bool in_key = false;  // inside a key to add (not a deletion)
+  bool bare = false;    // that key has no value yet
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      if (bare) out.push_back({key, std::nullopt, ""});
+      key = std::string(line.substr(1, line.size() - 2));
+      in_key = bare = !key.empty() && key[0] != '-';
+      continue;
+    }
+    if (!in_key) continue;
+    std::string name;  // "" for the default value "@"
+    std::size_t at = 0;
+    if (line.substr(0, 1) == "@") {
+      at = 1;
+    } else if (!Quoted(line, at, name)) {
+      continue;
+    }
+    if (line.substr(at, 1) != "=") continue;
+    RegistryEntry entry{key, name, "", ValueType::kString};
+    if (Dword(line.substr(++at), entry.data)) {
+      entry.type = ValueType::kDword;
+    } else if (!Quoted(line, at, entry.data) || at != line.size()) {
+      continue;
+    }
+    out.push_back(std::move(entry));
+    bare = false;
+  }
+  if (bare) out.push_back({key, std::nullopt, ""});
+  return out;
+}
 
 const char* TemplateWindows(int id) {
   static const char* const kWindows[] = {"Windows XP", "Windows Vista", "Windows 7", "Windows 8.1", "Windows 10"};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -31,6 +32,12 @@ const char* TemplateWindows(int id);
 // Loads template `id` and reads the entries it adds through the same
 // conversion the .reg file goes through; `loaded` is false when it cannot.
 SafeBootTemplate LoadTemplate(Platform& platform, int id);
+
+// Reads the part of the registry editor's export format that the templates
+// use: "[key]" lines, and "@=" and "name"= values, strings with \\ and \"
+// escapes or dword:<hex>. A key without values is one entry; a key with
+// values gives one entry per value. Anything else is ignored.
+std::vector<RegistryEntry> ParseRegText(std::string_view text);
 
 inline constexpr char kRegHeader[] = "Windows Registry Editor Version 5.00";
 

@@ -4,74 +4,120 @@
 #include "repair/fix.h"
 #include "repair/installed_windows.h"
 #include "repair/offline.h"
-#include "repair/reg_file.h"
 #include "repair/report.h"
 
 namespace veltrik {
 
 namespace {
 
-void RepairRunning(Platform& platform, const RepairPolicy& policy, const std::string& win_dir, RepairResult& out) {
+constexpr ModeRow kModes[] = {
+    // mode                 fix    offline rewrite boot   restart backup
+    {Mode::kCheck,          false, false,  false,  false, false,  false},
+    {Mode::kCheckOffline,   false, true,   false,  false, false,  false},
+    // The user clicked FIX to have Safe Mode back: the whole branch again, and the F8 menu.
+    {Mode::kWindow,         true,  false,  true,   true,  true,   false},
+    // Nobody may be at the screen: a plain restart, with no boot menu to hold the machine.
+    {Mode::kFix,            true,  false,  false,  false, true,   false},
+    {Mode::kFixNoRestart,   true,  false,  false,  false, false,  false},
+    // Another Windows' registry: never restarted into this one, its hive copied first.
+    {Mode::kFixOffline,     true,  true,   false,  false, false,  true},
+};
+
+Outcome Judge(const ModeRow& mode, const BranchCheck& before, bool wrote, const BranchCheck& after) {
+  if (!mode.fix) return before.complete() ? Outcome::kWhole : Outcome::kNotWhole;
+  if (!after.complete()) return Outcome::kNotRepaired;
+  // Only a branch that is whole is worth the user's session.
+  if (!wrote) return Outcome::kNothingToRepair;
+  if (before.complete()) return mode.restart ? Outcome::kReimported : Outcome::kReimportedOnly;
+  return mode.restart ? Outcome::kRestarting : Outcome::kRepaired;
+}
+
+// The record's lines on the Windows and its branch.
+LogRecord RepairRunning(Platform& platform, const RepairRequest& request, const std::string& win_dir,
+                        RepairResult& out) {
+  LogRecord record{request.started, "not identified",
+                   std::string(kCurrentControlSet) + "\\Control\\SafeBoot of the running Windows"};
   const Environment environment = DetectEnvironment(platform, win_dir);
   // A recovery environment's registry is gone at the next start, and a
   // restart there repairs nothing.
   if (environment == Environment::kRecovery) {
     out.outcome = Outcome::kRecovery;
     out.installed = FindInstalledWindows(platform, win_dir);
-    return;
+    return record;
   }
   out.finding = EnvironmentFinding(environment);
-  RunWork(policy, [&] {
-    out.choice = ChooseRunningList(platform);
-    const SafeBootTemplate stored = LoadTemplate(platform, out.choice.template_id);
-    const BranchCheck before = CheckBranch(platform, stored);
-    const bool imports = policy.fix && (policy.import_whole_branch || !before.complete());
-    out.check = imports ? FixSafeMode(platform, win_dir, stored) : before;
-    out.outcome = Judge(before, policy.fix, out.check);
-    out.report = BranchReport(platform, out.outcome, before, out.check, stored, policy.fix) +
-                 out.choice.ReportLine() + out.finding;
-    // Only a branch the import made whole is worth the user's session.
-    if (imports && out.check.complete() && policy.restart) {
+  const ModeRow& mode = What(request.mode);
+  RunWork(request, [&] {
+    const ListChoice choice = ChooseRunningList(platform);
+    const BranchRepair repair =
+        RepairBranch(platform, LoadTemplate(platform, choice.template_id), mode,
+                     [&](const SafeBootTemplate& stored) { return FixSafeMode(platform, win_dir, stored); });
+    out.outcome = repair.outcome;
+    out.state = repair.state;
+    out.report = repair.report + choice.ReportLine() + out.finding;
+    if (Restarts(out.outcome)) {
       // Where the F8 menu cannot be turned on, the boot options screen leads to Safe Mode.
-      out.boot_options = policy.boot_menu && out.choice.HidesBootMenu() && !PrepareBootMenu(platform);
-      out.restart_command = out.boot_options ? kRestartToBootOptionsCommand : kRestartCommand;
-      out.outcome = Outcome::kRestarting;
+      const bool hidden = mode.boot_menu && choice.HidesBootMenu() && !PrepareBootMenu(platform);
+      out.restart = hidden ? Restart::kBootOptions : Restart::kPlain;
     }
+    out.report += HowToFinish(out.outcome, out.restart, false, false);
+    if (choice.template_id) record.windows = choice.Describe();
   });
+  return record;
 }
 
 }  // namespace
 
-RepairResult Repair(Platform& platform, const RepairPolicy& policy, const std::string& running_win_dir) {
-  RepairResult out;
-  const bool offline = !policy.offline_folder.empty();
-  if (offline) {
-    RepairOffline(platform, policy, running_win_dir, out);
-  } else {
-    RepairRunning(platform, policy, running_win_dir, out);
+const ModeRow& What(Mode mode) {
+  for (const ModeRow& row : kModes) {
+    if (row.mode == mode) return row;
   }
-  if (!policy.fix || out.outcome == Outcome::kRefused || out.outcome == Outcome::kRecovery ||
+  return kModes[0];  // every mode has its row; a check changes nothing
+}
+
+BranchRepair RepairBranch(Platform& platform, const SafeBootTemplate& stored, const ModeRow& mode,
+                          const BranchWriter& write, const std::string& loaded_as) {
+  const BranchCheck before = CheckBranch(platform, stored);
+  const bool writes = mode.fix && (mode.rewrite_whole || !before.complete());
+  BranchRepair out{Outcome::kNotRepaired, writes ? write(stored) : before, "", ""};
+  out.outcome = Judge(mode, before, writes, out.check);
+  out.state = StateReport(platform, out.outcome, out.check, loaded_as);
+  // What a repair replaced is evidence; a check names what it would replace.
+  out.report = out.state + ChangesReport(mode.fix ? Replaced(before, out.check) : before.different, mode.fix, loaded_as) +
+               ForeignReport(platform, stored);
+  return out;
+}
+
+RepairResult Repair(Platform& platform, const RepairRequest& request, const std::string& running_win_dir) {
+  RepairResult out;
+  const ModeRow& mode = What(request.mode);
+  LogRecord record = mode.offline ? RepairOffline(platform, request, running_win_dir, out)
+                                  : RepairRunning(platform, request, running_win_dir, out);
+  if (!mode.fix || out.outcome == Outcome::kRefused || out.outcome == Outcome::kRecovery ||
       out.outcome == Outcome::kDeclined) {
     return out;
   }
+  record.report = out.report;
+  record.outcome = LogWords(out.outcome);
   // Before a restart can cut it short.
-  LogRecord record{policy.started, out.choice.template_id ? out.choice.Describe() : "not identified", "", out.report,
-                   LogWords(out.outcome)};
-  record.branch = offline ? "the installed Windows in " + Printable(policy.offline_folder) +
-                                (out.control_set.empty() ? "" : ", control set " + out.control_set)
-                          : std::string(kCurrentControlSet) + "\\Control\\SafeBoot of the running Windows";
-  out.log = WriteLog(platform, record, offline ? policy.offline_folder : running_win_dir);
+  out.log = WriteLog(platform, record, mode.offline ? request.offline_folder : running_win_dir);
   out.report += out.log.line;
   return out;
 }
 
-void RunWork(const RepairPolicy& policy, const std::function<void()>& work) { policy.run ? policy.run(work) : work(); }
+void RunWork(const RepairRequest& request, const std::function<void()>& work) {
+  request.run ? request.run(work) : work();
+}
 
 void StartRestart(Platform& platform, RepairResult& result) {
-  if (result.outcome != Outcome::kRestarting || !result.restart_command) return;
-  if (platform.LaunchCommand(result.restart_command, WindowStyle::kMinimized) || platform.RestartSystem()) return;
-  LogRestartRefused(platform, result.log);
-  result.outcome = Outcome::kRepaired;
+  if (!Restarts(result.outcome)) return;
+  const char* command = result.restart == Restart::kBootOptions ? kRestartToBootOptionsCommand : kRestartCommand;
+  if (platform.LaunchCommand(command, WindowStyle::kMinimized) || platform.RestartSystem()) return;
+  result.outcome = NotRestarted(result.outcome);
+  const std::string said = "The restart could not be started.\r\n" +
+                           HowToFinish(result.outcome, Restart::kNone, false, false);
+  LogAfter(platform, result.log, said + "Outcome: " + LogWords(result.outcome) + "\r\n");
+  result.report += said;
 }
 
 }  // namespace veltrik

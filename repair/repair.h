@@ -1,6 +1,7 @@
-// One repair from start to end: the list chosen, the branch checked, fixed
-// and read back, the outcome judged, reported and recorded. The window, the
-// command line and the offline mode differ only in the policy they hand in.
+// One repair from start to end: the list chosen, the branch checked, written,
+// read back and judged, reported and recorded. Who asks names the mode; the
+// running and the installed Windows differ only in where the branch lives
+// and how it is written.
 #pragma once
 
 #include <functional>
@@ -12,18 +13,35 @@
 #include "repair/list_choice.h"
 #include "repair/log.h"
 #include "repair/outcome.h"
+#include "repair/reg_file.h"
 
 namespace veltrik {
 
-struct RepairPolicy {
-  bool fix = false;                  // false: a check, which changes nothing and records nothing
-  bool import_whole_branch = false;  // imports even a branch that is whole
-  bool boot_menu = false;            // turns the F8 menu on (Windows 8 and later) before the restart
-  bool restart = false;              // restarts once the import made the branch whole
-  // An installed Windows, repaired offline: its SYSTEM hive backed up first,
-  // never restarted. Empty: the running Windows.
-  std::string offline_folder;
-  std::string started;  // for the record: "the window", or the command line
+enum class Mode {
+  kCheck,         // /check
+  kCheckOffline,  // /check /offline <folder>
+  kWindow,        // the window's FIX
+  kFix,           // /fix
+  kFixNoRestart,  // /fix /norestart
+  kFixOffline,    // /fix /offline <folder>, and the window in a recovery environment
+};
+
+// What a mode does.
+struct ModeRow {
+  Mode mode;
+  bool fix;            // writes what the branch lacks, and records it; a check changes and records nothing
+  bool offline;        // an installed Windows in a folder, its entries written one by one
+  bool rewrite_whole;  // imports a branch that is whole all the same
+  bool boot_menu;      // turns the F8 menu on (Windows 8 and later) before the restart
+  bool restart;        // restarts once the branch is whole
+  bool backup;         // backs the hive up before it is loaded
+};
+const ModeRow& What(Mode mode);
+
+struct RepairRequest {
+  Mode mode = Mode::kCheck;
+  std::string offline_folder;  // the installed Windows' folder, in the offline modes
+  std::string started;         // for the record: "the window", or the command line
   // Asked once the list is chosen, before an offline repair changes anything.
   std::function<bool(const ListChoice&)> confirm;
   // Runs the work itself (the check and the repair, after the environment
@@ -33,31 +51,44 @@ struct RepairPolicy {
 
 struct RepairResult {
   Outcome outcome = Outcome::kNotRepaired;
-  ListChoice choice;
-  BranchCheck check;      // the final one
-  std::string report;     // lines ended by CR LF, the record's line last
-  std::string backup;       // offline: the backup folder, where one was made
-  std::string control_set;  // offline: the one repaired, where Select\Default names one
+  Restart restart = Restart::kNone;  // announced by a restarting outcome, started by StartRestart
+  std::string state;    // the report's lines on the branch's state, which the window's box shows
+  std::string finding;  // a report line on the environment, shown by the window too
+  std::string report;   // lines ended by CR LF, the record's line last
   std::vector<std::string> installed;  // kRecovery: the installed Windows found
-  bool needs_administrator = false;    // refused for want of an administrator's rights
-  std::string finding;                 // a report line on the environment, shown by the window too
   LogPlace log;
-  const char* restart_command = nullptr;  // where the outcome is kRestarting: still to be started
-  bool boot_options = false;              // that restart leads to the boot options screen
 };
 
 inline constexpr char kRestartCommand[] = "shutdown -r -f -t 0";
 // Restarts into the boot options screen (Windows 8 and later).
 inline constexpr char kRestartToBootOptionsCommand[] = "shutdown -r -o -f -t 0";
 
-// `running_win_dir` is the running Windows' folder, ending in a backslash.
-RepairResult Repair(Platform& platform, const RepairPolicy& policy, const std::string& running_win_dir);
+// How a branch that lacks entries gets them: the template in, the final check out.
+using BranchWriter = std::function<BranchCheck(const SafeBootTemplate&)>;
 
-// The policy's way to run `work`, else directly.
-void RunWork(const RepairPolicy& policy, const std::function<void()>& work);
+struct BranchRepair {
+  Outcome outcome;
+  BranchCheck check;   // the final one
+  std::string state;   // the report's lines on the branch's state
+  std::string report;  // the state, the values replaced and what else is there
+};
+
+// The one check-and-write of every mode, for the branch at the template's
+// keys: checks it, has `write` write it where the mode says so, judges the
+// final check and reports it. Keys under `loaded_as` are reported as the
+// installed Windows names them.
+BranchRepair RepairBranch(Platform& platform, const SafeBootTemplate& stored, const ModeRow& mode,
+                          const BranchWriter& write, const std::string& loaded_as = "");
+
+// `running_win_dir` is the running Windows' folder, ending in a backslash.
+RepairResult Repair(Platform& platform, const RepairRequest& request, const std::string& running_win_dir);
+
+// The request's way to run `work`, else directly.
+void RunWork(const RepairRequest& request, const std::function<void()>& work);
 
 // Starts the restart the result announced, else the system's own; where
-// neither starts, the record says so and the outcome becomes kRepaired.
+// neither starts, the report and the record say so and the outcome becomes
+// its not-restarted one.
 void StartRestart(Platform& platform, RepairResult& result);
 
 }  // namespace veltrik

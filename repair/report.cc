@@ -44,36 +44,13 @@ std::string Listing(const std::string& heading, std::size_t count, const Items& 
   return more ? text + "  and " + std::to_string(more) + " more\r\n" : text;
 }
 
-}  // namespace
-
-std::string Printable(std::string_view text, std::size_t limit) {
-  std::string out;
-  const auto escape = [&out](const char* prefix, std::uint32_t code, int digits) {
-    out += prefix;
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += "0123456789ABCDEF"[(code >> shift) & 0xF];
-  };
-  for (std::size_t i = 0; i < text.size();) {
-    if (out.size() >= limit) return out + "... (" + std::to_string(text.size()) + " bytes)";
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-    std::uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
-      if ((next & 0xC0) != 0x80) length = 0;
-      code = code << 6 | (next & 0x3Fu);
-    }
-    if (length == 0 || code < 0x20 || code == 0x7F) {
-      escape("\\x", length ? code : lead, 2);
-    } else if ((code >= 0x80 && code < 0xA0) || code == 0x200E || code == 0x200F ||
-               (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
-      escape("\\u", code, 4);
-    } else {
-      out.append(text.substr(i, length));
-    }
-    i += length ? length : 1;
-  }
-  return out;
+// `key` as the installed Windows whose SYSTEM hive is loaded as `loaded_as` names it when it runs.
+std::string AsInstalled(const std::string& key, const std::string& loaded_as) {
+  if (loaded_as.empty() || AsciiLower(key.substr(0, loaded_as.size())) != AsciiLower(loaded_as)) return key;
+  return "HKEY_LOCAL_MACHINE\\SYSTEM" + key.substr(loaded_as.size());  // the hive Windows starts with
 }
+
+}  // namespace
 
 std::string TypeName(ValueType type) {
   static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
@@ -83,47 +60,27 @@ std::string TypeName(ValueType type) {
   return n < std::size(kNames) ? kNames[n] : n == 11 ? "REG_QWORD" : "type " + std::to_string(n);
 }
 
-Outcome Judge(const BranchCheck& before, bool fix, const BranchCheck& after) {
-  if (!fix) return before.complete() ? Outcome::kWhole : Outcome::kNotWhole;
-  if (!after.complete()) return Outcome::kNotRepaired;
-  return before.complete() ? Outcome::kNothingToRepair : Outcome::kRepaired;
-}
-
 std::string Entries(const BranchCheck& check) {
   return std::to_string(check.total - check.missing) + " of " + std::to_string(check.total) + " entries in place";
 }
 
-std::string StateReport(Platform& platform, const std::string& state, const BranchCheck& check) {
-  std::string text = "SafeBoot branch" + (check.windows.empty() ? "" : " (" + check.windows + " list)") + ": " + state;
+std::string StateReport(Platform& platform, Outcome outcome, const BranchCheck& check, const std::string& loaded_as) {
+  std::string text = "SafeBoot branch" + (check.windows.empty() ? "" : " (" + check.windows + " list)") + ": " +
+                     StateWords(outcome, Entries(check));
   if (check.total == 0) return text + "; the stored copy of the branch could not be read\r\n";
   if (check.missing == 0) return text + "\r\n";
   text += "; " + std::to_string(check.missing) + " of " + std::to_string(check.total) +
-          " entries missing; first missing: " + check.first_missing + "\r\n";
+          " entries missing; first missing: " + AsInstalled(check.first_missing, loaded_as) + "\r\n";
   return check.status ? text + "Reason: " + platform.ErrorText(check.status) + "\r\n" : text;
 }
 
-std::string ChangesReport(const std::vector<ValueChange>& changes, const std::string& heading) {
-  const std::vector<ValueChange> listed(changes.begin(), changes.begin() + std::min(changes.size(), kReportListed));
-  return Listing(heading + " (old -> new)", changes.size(), listed, [](const ValueChange& c) {
-    return c.key + ": " + (c.name.empty() ? "(default)" : Printable(c.name)) + " = " + Shown(c.old_type, c.old_data) +
-           " -> " + Shown(c.new_type, c.new_data);
+std::string ChangesReport(std::vector<ValueChange> changes, bool fix, const std::string& loaded_as) {
+  const std::size_t count = changes.size();
+  changes.resize(std::min(count, kReportListed));
+  return Listing(ChangesHeading(fix) + std::string(" (old -> new)"), count, changes, [&](const ValueChange& c) {
+    return AsInstalled(c.key, loaded_as) + ": " + (c.name.empty() ? "(default)" : Printable(c.name)) + " = " +
+           Shown(c.old_type, c.old_data) + " -> " + Shown(c.new_type, c.new_data);
   });
-}
-
-std::string BranchReport(Platform& platform, Outcome outcome, const BranchCheck& before,
-                         const BranchCheck& after, const SafeBootTemplate& stored, bool fix,
-                         const std::string& loaded_as) {
-  BranchCheck shown = after;
-  std::vector<ValueChange> changes = fix ? Replaced(before, after) : before.different;
-  const auto as_installed = [&](std::string& key) {
-    if (!loaded_as.empty() && AsciiLower(key.substr(0, loaded_as.size())) == AsciiLower(loaded_as)) {
-      key = "HKEY_LOCAL_MACHINE\\SYSTEM" + key.substr(loaded_as.size());  // the hive Windows starts with
-    }
-  };
-  as_installed(shown.first_missing);
-  for (ValueChange& change : changes) as_installed(change.key);
-  return StateReport(platform, StateWords(outcome, Entries(after)), shown) + ChangesReport(changes, ChangesHeading(fix)) +
-         ForeignReport(platform, stored);
 }
 
 std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored) {

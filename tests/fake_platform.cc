@@ -1,5 +1,7 @@
 #include "tests/fake_platform.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -28,11 +30,11 @@ class FakeShell : public ShellObject {
   ~FakeShell() override { --p_.shell_objects_alive; }
 
   bool RegRead(std::string_view path, std::string& value) override {
-    return !p_.Fails("RegRead", path) && Lookup(p_.registry, std::string(path), value);
+    return !p_.Fails(Op::kRegRead, path) && Lookup(p_.registry, std::string(path), value);
   }
 
   bool RegWrite(std::string_view path, std::int32_t value, std::string_view type) override {
-    if (p_.Fails("RegWrite", path)) return false;
+    if (p_.Fails(Op::kRegWrite, path)) return false;
     const std::string text = std::to_string(value) + " " + std::string(type);
     p_.registry[std::string(path)] = text;
     p_.log.push_back("regwrite " + std::string(path) + "=" + text);
@@ -45,7 +47,7 @@ class FakeShell : public ShellObject {
 
 }  // namespace
 
-bool FakePlatform::Fails(const std::string& op, std::string_view argument) const {
+bool FakePlatform::Fails(Op op, std::string_view argument) const {
   const std::string folded = Fold(argument);
   return std::any_of(failures_.begin(), failures_.end(), [&](const auto& f) {
     const std::string part = Fold(f.second);
@@ -68,7 +70,7 @@ std::string FakePlatform::FileText(const std::string& path) const {
 }
 
 std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
-  if (Fails("GetSystemDirectoryA", "")) return 0;
+  if (Fails(Op::kGetSystemDirectoryA, "")) return 0;
   // Like the real call: a path that does not fit reports the size it needs.
   if (system_directory.size() + 1 > size) return static_cast<std::uint32_t>(system_directory.size() + 1);
   std::memcpy(buffer, system_directory.c_str(), system_directory.size() + 1);
@@ -76,12 +78,12 @@ std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t size
 }
 
 std::unique_ptr<ShellObject> FakePlatform::CreateObject(std::string_view prog_id) {
-  if (Fails("CreateObject", prog_id) || prog_id != "WScript.Shell") return nullptr;
+  if (Fails(Op::kCreateObject, prog_id) || prog_id != "WScript.Shell") return nullptr;
   return std::make_unique<FakeShell>(*this);
 }
 
 std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_line, WindowStyle style) {
-  if (Fails("LaunchCommand", command_line) || command_line.empty()) return std::nullopt;
+  if (Fails(Op::kLaunchCommand, command_line) || command_line.empty()) return std::nullopt;
   log.push_back("launch " + std::to_string(static_cast<int>(style)) + " " + std::string(command_line));
   const std::string_view importer = "regedit -s ";
   if (regedit_imports && command_line.rfind(importer, 0) == 0) {
@@ -96,14 +98,14 @@ std::optional<ProcessId> FakePlatform::LaunchCommand(std::string_view command_li
 }
 
 std::optional<std::uint32_t> FakePlatform::WaitForProcess(ProcessId process, std::uint32_t timeout_ms) {
-  const bool ends = !Fails("WaitForProcess", "");
+  const bool ends = !Fails(Op::kWaitForProcess, "");
   Events("wait " + std::to_string(process) + " " + std::to_string(timeout_ms) + (ends ? " ended" : " timeout"));
   return ends ? std::optional<std::uint32_t>(exit_code) : std::nullopt;
 }
 
 bool FakePlatform::WriteWholeFile(std::string_view path, const Bytes& data) {
   const std::string key = Fold(path);
-  if (Fails("WriteWholeFile", path) || key.rfind("c:\\windows\\", 0) != 0 || key.find('\\', 11) != std::string::npos) {
+  if (Fails(Op::kWriteWholeFile, path) || key.rfind("c:\\windows\\", 0) != 0 || key.find('\\', 11) != std::string::npos) {
     return false;
   }
   files[key] = last_written[key] = data;
@@ -124,7 +126,7 @@ std::int32_t FakePlatform::ReadRegistryEntry(const RegistryEntry& entry, ValueTy
 
 std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {
   constexpr std::int32_t kAccessDenied = 5;
-  if (Fails("WriteRegistryEntry", entry.key)) return kAccessDenied;
+  if (Fails(Op::kWriteRegistryEntry, entry.key)) return kAccessDenied;
   auto& values = keys[entry.key];
   if (entry.name) values[*entry.name] = {entry.data, entry.type};
   log.push_back("regset " + entry.key + (entry.name ? "\\" + *entry.name + "=" + entry.data : ""));
@@ -132,7 +134,7 @@ std::int32_t FakePlatform::WriteRegistryEntry(const RegistryEntry& entry) {
 }
 
 std::int32_t FakePlatform::EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) {
-  if (Fails("EnumerateSubkeys", key)) return 5;
+  if (Fails(Op::kEnumerateSubkeys, key)) return 5;
   const std::string prefix = Fold(key) + "\\";
   std::set<std::string, NoCase> children;  // a deeper key implies its parents
   for (const auto& [path, values] : keys) {
@@ -167,19 +169,19 @@ bool FakePlatform::GetFileIdentity(std::string_view path, FileIdentity& identity
   std::string key = Fold(path);
   while (key.size() > 3 && key.back() == '\\') key.pop_back();
   if (same_as.count(key)) key = same_as[key];
-  if (Fails("GetFileIdentity", path) || GetPathKind(key) == PathKind::kNone) return false;
+  if (Fails(Op::kGetFileIdentity, path) || GetPathKind(key) == PathKind::kNone) return false;
   identity = {1, std::hash<std::string>()(key)};
   return true;
 }
 
 bool FakePlatform::RemoveFolder(std::string_view path) {
-  if (Fails("RemoveFolder", path) || AnyBelow(files, std::string(path)) || !folders.erase(std::string(path))) return false;
+  if (Fails(Op::kRemoveFolder, path) || AnyBelow(files, std::string(path)) || !folders.erase(std::string(path))) return false;
   log.push_back("rmdir " + std::string(path));
   return true;
 }
 
 std::int32_t FakePlatform::CreateFolder(std::string_view path) {
-  if (Fails("CreateFolder", path)) return 5;
+  if (Fails(Op::kCreateFolder, path)) return 5;
   if (GetPathKind(path) != PathKind::kNone) return 183;
   folders.insert(std::string(path));
   log.push_back("mkdir " + std::string(path));
@@ -187,7 +189,7 @@ std::int32_t FakePlatform::CreateFolder(std::string_view path) {
 }
 
 std::int32_t FakePlatform::CopyWholeFile(std::string_view from, std::string_view to) {
-  if (Fails("CopyWholeFile", from)) return 5;
+  if (Fails(Op::kCopyWholeFile, from)) return 5;
   if (GetPathKind(from) != PathKind::kFile) return kStatusNotFound;
   const auto locked = [&](const auto& hive) { return hive.second == Fold(from); };
   if (std::any_of(loaded_.begin(), loaded_.end(), locked)) return 32;  // ERROR_SHARING_VIOLATION
@@ -198,7 +200,7 @@ std::int32_t FakePlatform::CopyWholeFile(std::string_view from, std::string_view
 }
 
 std::int32_t FakePlatform::LoadHive(std::string_view name, std::string_view file) {
-  if (Fails("LoadHive", file)) return 1314;  // ERROR_PRIVILEGE_NOT_HELD
+  if (Fails(Op::kLoadHive, file)) return 1314;  // ERROR_PRIVILEGE_NOT_HELD
   const std::string root = "HKEY_LOCAL_MACHINE\\" + std::string(name);
   if (keys.count(root)) return 183;
   log.push_back("load-hive " + std::string(name) + " " + std::string(file));
@@ -211,7 +213,7 @@ std::int32_t FakePlatform::LoadHive(std::string_view name, std::string_view file
 }
 
 std::int32_t FakePlatform::UnloadHive(std::string_view name) {
-  if (Fails("UnloadHive", name)) return 5;
+  if (Fails(Op::kUnloadHive, name)) return 5;
   const auto file = loaded_.find(std::string(name));
   if (file == loaded_.end()) return 87;  // ERROR_INVALID_PARAMETER
   log.push_back("unload-hive " + std::string(name));
@@ -228,7 +230,7 @@ std::int32_t FakePlatform::UnloadHive(std::string_view name) {
 
 std::int32_t FakePlatform::AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) {
   const std::string key = Fold(path);
-  if (Fails("AppendToFile", path)) return 5;
+  if (Fails(Op::kAppendToFile, path)) return 5;
   if (links.count(key) || GetPathKind(path) == PathKind::kFolder) return kStatusLink;
   Bytes& bytes = files[key];
   if (bytes.size() >= limit) {
@@ -260,6 +262,32 @@ void Install(FakePlatform& fake, FakePlatform::Keys software) {
   }
   if (!software.empty()) fake.PutHive(kConfig + "SOFTWARE", std::move(software));
   fake.fixed_drives = {"C:\\", "D:\\"};
+}
+
+size_t MissingEntries(FakePlatform& fake, int id, const std::string& control_set) {
+  size_t missing = 0;
+  for (RegistryEntry e : ParseRegText(RegTextFromWorkFile(ByteArrayImage(fake.resources[id])))) {
+    e.key.replace(0, std::string_view(kCurrentControlSet).size(), control_set);
+    ValueType type = ValueType::kNone;
+    std::string data;
+    missing += fake.ReadRegistryEntry(e, type, data) != 0 || (e.name && (data != e.data || type != e.type));
+  }
+  return missing;
+}
+
+void ExpectAllUnloaded(const FakePlatform& fake) {
+  EXPECT_EQ(fake.Only("load-hive").size(), fake.Only("unload-hive").size());
+  for (const std::string& load : fake.Only("load-hive ")) {
+    const std::string root = "HKEY_LOCAL_MACHINE\\" + load.substr(10, load.find(' ', 10) - 10);
+    for (const auto& [key, values] : fake.keys) EXPECT_NE(key.substr(0, root.size()), root) << key << " loaded";
+  }
+}
+
+std::string RandomText(std::mt19937& rng, size_t max_len) {
+  static const char kAlphabet[] = "\\\\\\\r\n\"\0 :Cc{}[]@=-?\xFF\xFE\xE9";
+  std::string s(std::uniform_int_distribution<size_t>(0, max_len)(rng), ' ');
+  for (char& c : s) c = rng() % 3 ? kAlphabet[rng() % (sizeof kAlphabet - 1)] : static_cast<char>(rng());
+  return s;
 }
 
 }  // namespace veltrik::testing

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <random>
 #include <ostream>
 #include <set>
 #include <string>
@@ -56,6 +57,14 @@ struct StoredValue {
   ValueType type = ValueType::kString;
 };
 
+// The operations that can be made to fail.
+enum class Op {
+  kGetSystemDirectoryA, kGetProfilesDirectory, kCreateObject, kRegRead, kRegWrite, kLaunchCommand,
+  kLaunchInUserSession, kWaitForProcess, kGetWindowsVersion, kLoadCustomResource, kWriteWholeFile, kReadWholeFile,
+  kRemoveFile, kWriteRegistryEntry, kEnumerateSubkeys, kRestartSystem, kGetFileIdentity, kRemoveFolder,
+  kEnableHivePrivileges, kCreateFolder, kCopyWholeFile, kAppendToFile, kLoadHive, kUnloadHive
+};
+
 class FakePlatform : public Platform {
  public:
   std::string system_directory = "C:\\WINDOWS\\system32";
@@ -90,8 +99,8 @@ class FakePlatform : public Platform {
 
   // Fails operation `op`; with `argument`, only calls whose first argument contains it (case-insensitive), or
   // ends with it where it ends in "$".
-  void Fail(const std::string& op, const std::string& argument = "") { failures_.emplace(op, argument); }
-  bool Fails(const std::string& op, std::string_view argument) const;
+  void Fail(Op op, const std::string& argument = "") { failures_.emplace(op, argument); }
+  bool Fails(Op op, std::string_view argument) const;
 
   // What happened.
   std::vector<std::string> log;  // e.g. "launch 2 regedit -s C:\WINDOWS\sxcas.reg", "user-launch 3 ..."
@@ -105,26 +114,26 @@ class FakePlatform : public Platform {
 
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   bool GetProfilesDirectory(std::string& path) override {
-    return !Fails("GetProfilesDirectory", "") && (path = profiles_directory, true);
+    return !Fails(Op::kGetProfilesDirectory, "") && (path = profiles_directory, true);
   }
   std::unique_ptr<ShellObject> CreateObject(std::string_view prog_id) override;
   std::optional<ProcessId> LaunchCommand(std::string_view command_line, WindowStyle style) override;
   bool LaunchInUserSession(std::string_view command_line, WindowStyle style) override {
-    if (Fails("LaunchInUserSession", command_line)) return false;
+    if (Fails(Op::kLaunchInUserSession, command_line)) return false;
     log.push_back("user-launch " + std::to_string(static_cast<int>(style)) + " " + std::string(command_line));
     return true;
   }
   std::optional<std::uint32_t> WaitForProcess(ProcessId process, std::uint32_t timeout_ms) override;
-  bool GetWindowsVersion(WindowsVersion& v) override { return v = version, !Fails("GetWindowsVersion", ""); }
+  bool GetWindowsVersion(WindowsVersion& v) override { return v = version, !Fails(Op::kGetWindowsVersion, ""); }
   bool LoadCustomResource(int id, Bytes& data) override {
-    return !Fails("LoadCustomResource", std::to_string(id)) && Lookup(resources, id, data);
+    return !Fails(Op::kLoadCustomResource, std::to_string(id)) && Lookup(resources, id, data);
   }
   bool WriteWholeFile(std::string_view path, const Bytes& data) override;
   bool ReadWholeFile(std::string_view path, Bytes& data) override {
-    return !Fails("ReadWholeFile", path) && Lookup(files, std::string(path), data);
+    return !Fails(Op::kReadWholeFile, path) && Lookup(files, std::string(path), data);
   }
   bool RemoveFile(std::string_view path) override {
-    return !Fails("RemoveFile", path) && files.erase(std::string(path)) &&
+    return !Fails(Op::kRemoveFile, path) && files.erase(std::string(path)) &&
            (log.push_back("delete " + std::string(path)), true);
   }
   int ShowMessageBox(std::string_view text, int style, std::string_view title) override {
@@ -140,11 +149,11 @@ class FakePlatform : public Platform {
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
-  bool RestartSystem() override { return !Fails("RestartSystem", "") && (log.push_back("restart-system"), true); }
+  bool RestartSystem() override { return !Fails(Op::kRestartSystem, "") && (log.push_back("restart-system"), true); }
   PathKind GetPathKind(std::string_view path) override;
   bool GetFileIdentity(std::string_view path, FileIdentity& identity) override;
   bool RemoveFolder(std::string_view path) override;
-  std::int32_t EnableHivePrivileges() override { return Fails("EnableHivePrivileges", "") ? 1300 : 0; }
+  std::int32_t EnableHivePrivileges() override { return Fails(Op::kEnableHivePrivileges, "") ? 1300 : 0; }
   std::int32_t CreateFolder(std::string_view path) override;
   std::int32_t CopyWholeFile(std::string_view from, std::string_view to) override;
   LocalTime GetLocalTime() override { return {2026, 12, 7, 17, 15, 0, 60}; }
@@ -164,7 +173,7 @@ class FakePlatform : public Platform {
 
  private:
   void Events(const std::string& line) { on_events ? on_events() : void(), log.push_back(line); }
-  std::set<std::pair<std::string, std::string>> failures_;
+  std::set<std::pair<Op, std::string>> failures_;
   NoCaseMap<std::string> loaded_;  // hive name -> file
   ProcessId next_process_ = 100;
 };
@@ -179,5 +188,14 @@ FakePlatform::Keys Software(const char* current, std::uint32_t major = 0, const 
 // Windows 7 (or what `software` says) at D:\Windows, starting next with ControlSet002, whose shell is
 // hijacked; ControlSet001 is an older copy that must stay as it is.
 void Install(FakePlatform& fake, FakePlatform::Keys software = Software("6.1"));
+
+// The entries of template `id` that the registry lacks in `control_set`, as the API reads it.
+size_t MissingEntries(FakePlatform& fake, int id, const std::string& control_set = kCurrentControlSet);
+
+// Every hive loaded is unloaded, and no key of it is left.
+void ExpectAllUnloaded(const FakePlatform& fake);
+
+// Up to `max_len` bytes, most of them the ones that parsers and escaping trip on.
+std::string RandomText(std::mt19937& rng, size_t max_len);
 
 }  // namespace veltrik::testing

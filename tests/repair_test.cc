@@ -1,182 +1,186 @@
-// The templates, their conversion into the .reg file, and the reader of what the branch must hold; bounded random
-// inputs for the code that reads outside data. (That the templates are exactly their entry lists in tools/ is a
-// static check.)
+// One repair, asked for by each mode: each start state repaired from the window, by /fix and offline in an
+// installed Windows in the same state, and what each did, as stated facts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-
-#include "app/browser.h"
 #include "app/commands.h"
 #include "app/form.h"
-#include "repair/branch.h"
-#include "repair/reg_file.h"
+#include "repair/repair.h"
 #include "tests/fake_platform.h"
 
 namespace veltrik::testing {
 namespace {
 
-Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
-const std::string kRoot = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot";
-
-// What the .reg file must hold: the template as single-byte text, NULs gone,
-// every line after the header line ended by CR LF.
-std::string ExpectedReg(const Bytes& stored) {
-  std::string t;
-  if (stored[0] != 0xFF) {
-    t.assign(stored.begin(), std::find(stored.begin(), stored.end(), 0));
-    return t.substr(t.size() - 2) == "\r\n" ? t : t + "\r\n";
+// What one mode did: the branch whole afterwards (written), the programs after the imports (the boot menu and
+// the restart: started), what it said (the window's caption and its box; a line of the command line's report:
+// shown) and the record's last outcome (recorded).
+struct Did {
+  bool whole;
+  std::vector<std::string> started;
+  std::string shown;
+  std::string recorded;
+  bool operator==(const Did&) const = default;
+  friend void PrintTo(const Did& d, std::ostream* os) {
+    *os << d.whole << " " << ::testing::PrintToString(d.started) << " [" << d.shown << "] " << d.recorded;
   }
-  for (size_t i = 2; i < stored.size(); i += 2) t.push_back(static_cast<char>(stored[i]));
-  return t;
-}
+};
 
-// What the registry must hold, and the .reg file made through the work file, whose descriptor (a one-dimensional
-// byte array) counts the template's bytes.
-TEST(TemplateTest, EntriesAndTheImportableFile) {
-  // template, entries of Minimal and Network, DWORD values among them, .reg file, the last entry's value
-  for (auto [id, minimal, network, dwords, name, last] : {
-         std::tuple{kTemplateXp, 42u, 82u, 0, "sxcas", "Human Interface Devices"},
-         {kTemplateVista, 52u, 103u, 0, "svcas", "SecurityDevices"}, {kTemplateWin7, 60u, 114u, 0, "svcas", "SecurityDevices"},
-         {kTemplateWin8, 67u, 124u, 0, "svcas", "SecurityDevices"}, {kTemplateWin10, 87u, 146u, 2, "svcas", "Firmware"}}) {
-    SCOPED_TRACE(id);
-    FakePlatform fake;
-    const auto entries = LoadTemplate(fake, id).entries;
-    ASSERT_EQ(entries.size(), 3 + minimal + network);
-    EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e.type == ValueType::kDword; }),
-              dwords);
-    const std::optional<std::string> shell = "AlternateShell";
-    EXPECT_EQ(std::tie(entries[0].key, entries[0].name, entries[0].data), std::make_tuple(kRoot, shell, "cmd.exe"));
-    EXPECT_EQ(std::tie(entries[1].key, entries[1].name), std::make_tuple(kRoot + "\\Minimal", std::nullopt));
-    EXPECT_EQ(entries[2 + minimal].key, kRoot + "\\Network");
-    EXPECT_EQ(entries.back().data, last);
+struct Row {
+  const char* what;
+  std::vector<std::pair<Op, const char*>> failures;  // and the argument they fail for
+  WindowsVersion version;
+  Did window, fix, offline;
+  bool whole_before = false;
+  std::uint32_t exit_code = 0;  // of every program waited for
+  bool keeps_files = false;     // the window's work files stay behind
+};
 
-    const std::string reg = "C:\\WINDOWS\\" + std::string(name) + ".reg";
-    const std::string work = "C:\\WINDOWS\\" + std::string(name) + ".tmp";
-    ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, id), "C:\\WINDOWS\\"));
-    EXPECT_EQ(fake.FileText(reg), ExpectedReg(fake.resources[id]));
-    const Bytes image = fake.last_written.at(work);
-    const std::size_t size = fake.resources[id].size();
-    ASSERT_LT(size, 0x10000u);
-    EXPECT_EQ(Bytes(image.begin(), image.begin() + 12),
-              Bytes({0x11, 0x20, 0x01, 0x00, std::uint8_t(size), std::uint8_t(size >> 8), 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Bytes(image.begin() + 12, image.end()), fake.resources[id]);
-    EXPECT_THAT(fake.log, ::testing::ElementsAre("write " + work, "write " + reg, "delete " + work));
+const std::string kRestart = "launch 2 " + std::string(kRestartCommand);
+const std::string kToOptions = "launch 2 " + std::string(kRestartToBootOptionsCommand);
+const std::string kLegacy = "launch 0 bcdedit /set {current} bootmenupolicy legacy";
+const std::string kOnce = "launch 0 bcdedit /set {current} onetimeadvancedoptions on";
+const std::string kRestarting = "repaired, restarting the computer (exit code 1641)";
+const std::string kNeeded = "repaired, restart needed (exit code 3010)";
+const std::string kNot = "NOT repaired (exit code 1)";
+const std::string kNoBox = "Restarting... / no box", kLogLine = "Log: " + kLog + "\r\n";
+const std::string kOptions = "\r\n\r\nWindows now restarts into a screen of boot options. There choose Troubleshoot, "
+                             "Advanced options, Startup Settings, Restart, and then press 4 to start in Safe Mode.\r\n";
+const std::string kOptionsBox = "Restarting... / msgbox 64 Safe Mode is repaired." + kOptions + kLogLine;
+const std::string kNotBox = kTitle + " / msgbox 48 Safe Mode was NOT repaired, and the computer was not restarted.\r\n"
+                                     "\r\nSafeBoot branch (Windows ";
+const std::string kTryBox = "\r\nWhat to try: " + std::string(kRunAsAdministrator) + ", and let your security "
+                            "software allow the change, then click FIX again.\r\n" + kLogLine;
+const std::string kNotRestarted = " could not be restarted.\r\n\r\nRestart the computer to finish.\r\n";
+const std::string kAgain = "whole, imported again, restarting the computer (exit code 1641)";
+const WindowsVersion k7 = {6, 1}, k10 = {10, 0};
+const Did kWindow = {true, {kRestart}, kNoBox, kRestarting};
+const Did kMenu = {true, {kLegacy, kOnce, kRestart}, kNoBox, kRestarting};
+const Did kFix = {true, {kRestart}, "Restarting the computer now.", kRestarting};
+const Did kOffline = {true, {}, "Restart the computer into this Windows to finish", kNeeded};
+const Did kNothing = {true, {}, "; nothing to repair", "whole, nothing to repair (exit code 0)"};
+
+const Row kRows[] = {
+    {"imported", {}, k7, kWindow, kFix, kOffline},
+    {"whole already", {}, k7, {true, {kRestart}, kNoBox, kAgain}, kNothing, kNothing, true},
+    {"whole already, the F8 menu refused", {}, k10,
+     {true, {kLegacy, kOnce, kToOptions}, "Restarting... / msgbox 64 Safe Mode was whole; its branch was imported "
+      "again." + kOptions + kLogLine, kAgain}, kNothing, kNothing, true, 1},
+    {"whole already, no way to restart", {{Op::kLaunchCommand, "shutdown"}, {Op::kRestartSystem, ""}}, k7,
+     {true, {}, kTitle + " / msgbox 48 Safe Mode was whole and its branch was imported again, but Windows could not "
+      "be restarted.\r\n" + kLogLine, "whole, imported again, not restarted (exit code 0)"}, kNothing, kNothing, true},
+    {"editor not startable", {{Op::kLaunchCommand, "regedit"}}, k7, kWindow, kFix, kOffline},
+    {"import never ends", {{Op::kWaitForProcess, ""}}, k7, kWindow, kFix, kOffline},
+    {"an older .reg cannot be replaced", {{Op::kWriteWholeFile, ".reg"}}, k7, kWindow, kFix, kOffline},
+    {"work file unreadable", {{Op::kReadWholeFile, ""}}, k7, kWindow, kFix, kOffline},
+    {"no system folder", {{Op::kGetSystemDirectoryA, ""}}, k7, kWindow, kFix, kOffline, false, 0, true},
+    {"no shell object", {{Op::kCreateObject, ""}}, k7, kWindow, kFix, kOffline},
+    {"policy writes refused", {{Op::kRegWrite, ""}}, k7, kWindow, kFix, kOffline},
+    {"files cannot be removed", {{Op::kRemoveFile, ""}}, k7, kWindow, kFix, kOffline, false, 0, true},
+    {"no way to restart", {{Op::kLaunchCommand, "shutdown"}, {Op::kRestartSystem, ""}}, k7,
+     {true, {}, kTitle + " / msgbox 48 Safe Mode is repaired, but Windows" + kNotRestarted + kLogLine, kNeeded},
+     {true, {}, "The restart could not be started.\r\nRestart the computer to finish.\r\n", kNeeded}, kOffline},
+    {"writes refused", {{Op::kWriteRegistryEntry, "SafeBoot"}}, k10,
+     {false, {}, kNotBox + "10 list): NOT repaired; 236 of 236 entries missing; first missing: " + kSafeBoot +
+      "\r\nReason: system error 5\r\n" + kTryBox, kNot},
+     {false, {}, " list): NOT repaired; 236 of 236 entries missing", kNot},
+     {false, {}, " list): NOT repaired; 236 of 236 entries missing", kNot}},
+    {"template unreadable", {{Op::kLoadCustomResource, ""}}, k7,
+     {false, {}, kNotBox + "7 list): NOT repaired; the stored copy of the branch could not be read\r\n" + kTryBox, kNot},
+     {false, {}, "NOT repaired; the stored copy of the branch could not be read", kNot},
+     {false, {}, "NOT repaired; the stored copy of the branch could not be read", kNot}},
+    {"Windows 10", {}, k10, kMenu, kFix, kOffline},
+    {"Windows 8.1", {}, {6, 3}, kMenu, kFix, kOffline},
+    {"Windows 8", {}, {6, 2}, kMenu, kFix, kOffline},
+    {"XP", {}, {5, 1}, kWindow, kFix, kOffline},
+    {"version unknown", {{Op::kGetWindowsVersion, ""}}, k10, kWindow, kFix, kOffline},
+    {"bcdedit missing", {{Op::kLaunchCommand, "bcdedit"}}, k10, {true, {kToOptions}, kOptionsBox, kRestarting}, kFix,
+     kOffline},
+    {"bcdedit refuses", {}, k10, {true, {kLegacy, kOnce, kToOptions}, kOptionsBox, kRestarting}, kFix, kOffline, false,
+     1},
+    {"bcdedit never ends", {{Op::kWaitForProcess, ""}}, k10,
+     {true, {kLegacy, kOnce, kToOptions}, kOptionsBox, kRestarting}, kFix, kOffline},
+    {"no boot options restart", {{Op::kLaunchCommand, "shutdown"}}, {6, 2},
+     {true, {kLegacy, kOnce, "restart-system"}, kOptionsBox, kRestarting},
+     {true, {"restart-system"}, "Restarting the computer now.", kRestarting}, kOffline, false, 1},
+};
+
+void Prepare(FakePlatform& fake, const Row& row) {
+  fake.profiles_directory = "C:\\Users";
+  fake.version = row.version;
+  fake.exit_code = row.exit_code;
+  if (row.whole_before) fake.PutList(ChooseRunningList(fake).template_id);
+  fake.files["C:\\WINDOWS\\" + std::string(RegFileName(ChooseRunningList(fake).template_id))] = {'o', 'l', 'd'};
+  for (auto [op, argument] : row.failures) {
+    fake.regedit_imports &= op != Op::kWriteRegistryEntry;  // nothing but the API could write
+    fake.Fail(op, argument);
   }
 }
 
-TEST(BuildRegFileTest, ABlockedWorkFileStillGivesTheWholeRegFile) {
-  for (const char* op : {"WriteWholeFile", "ReadWholeFile"}) {
-    FakePlatform fake;
-    fake.Fail(op, "sxcas.tmp");
-    EXPECT_TRUE(BuildRegFile(fake, LoadTemplate(fake, kTemplateXp), "C:\\WINDOWS\\")) << op;
-    EXPECT_EQ(fake.FileText("C:\\WINDOWS\\sxcas.reg"), ExpectedReg(kEmbeddedTemplate105)) << op;
-    EXPECT_FALSE(fake.files.count("c:\\windows\\sxcas.tmp")) << op;
-  }
-}
-
-Bytes Utf16(const std::string& s) {
-  Bytes b = {0xFF, 0xFE};
-  for (char c : s) b.insert(b.end(), {static_cast<std::uint8_t>(c), 0});
-  return b;
-}
-
-TEST(ConvertTest, CopiesEveryLineAfterTheFirst) {
-  const Bytes kStale = {0x11, 0x20, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 'h', '\r', '\n', 'a', '\r', '\n', '[', 'E', ']'};
-  for (const auto& [work, reg] : std::vector<std::pair<Bytes, std::string>>{
-         {ByteArrayImage(B("REGEDIT4")), ""}, {{}, ""},  // one line only; empty
-         {ByteArrayImage(B("h\r\n\r\na\r\n\r\nb")), "\r\na\r\n\r\nb\r\n"},  // empty lines are copied
-         {ByteArrayImage(B("h\r\na\r\n")), "a\r\n"},                        // a final CR LF adds no line
-         {ByteArrayImage(B(std::string("h\r\na\0\0", 7))), "a\r\n"},        // NULs are dropped
-         {ByteArrayImage(Utf16("h\r\n[K]\r\n\r\n")), "[K]\r\n\r\n"},        // UTF-16 is narrowed
-         {ByteArrayImage({0xFF, 0xFE, 'h', 0, '\r', 0, '\n', 0, 0xE9, 0, 0x3B, 0x04}), "??\r\n"},  // non-ASCII: ?
-         {kStale, "a\r\n"},  // bytes past the count are ignored, a count past the end is bounded
-         {Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 'h', '\r', '\n', 'a'}, "a\r\n"},
-         {B("h\r\nb"), "b\r\n"}}) {  // no descriptor: taken whole
-    EXPECT_EQ(RegTextFromWorkFile(work), "Windows Registry Editor Version 5.00\r\n" + reg) << reg;
-  }
-}
-
-TEST(ParseRegTextTest, ReadsKeysStringsAndDwords) {
-  const std::optional<std::string> kKeyOnly;
-  const ValueType kDword = ValueType::kDword;
-  for (const auto& [text, entries] : std::vector<std::pair<std::string, std::vector<RegistryEntry>>>{
-         {"h\r\n\r\n[K\\A]\r\n@=\"Service\"\r\n", {{"K\\A", "", "Service"}}},
-         {"[K]\r\n\r\n[K\\B]\r\n@=\"x\"", {{"K", kKeyOnly, ""}, {"K\\B", "", "x"}}},  // a key without values
-         {"[K]\n\"a\\\"b\"=\"c\\\\d\\\"\"\n", {{"K", "a\"b", "c\\d\""}}},
-         {"[K]\r\n\"A\"=\"1\"\r\n@=\"2\"", {{"K", "A", "1"}, {"K", "", "2"}}},
-         {"[K]\r\n\"D\"=dword:0000001f\r\n@=dword:FFFFFFFF\r\n\"z\"=dword:0",
-          {{"K", "D", "31", kDword}, {"K", "", "4294967295", kDword}, {"K", "z", "0", kDword}}},
-         // Other value kinds and broken lines are skipped; deletions and values before any key ignored.
-         {"[K]\r\n\"h\"=hex:01\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n\"d\"=dword:\r\n"
-          "\"d\"=dword:123456789\r\n\"d\"=dword:1g\r\n\"d\"=DWORD:1\r\n", {{"K", kKeyOnly, ""}}},
-         {"@=\"x\"\r\n[-K]\r\n@=\"y\"\r\n[]\r\n", {}}}) {
-    const auto got = ParseRegText(text);
-    ASSERT_EQ(got.size(), entries.size()) << text;
-    for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(std::tie(got[i].key, got[i].name, got[i].data, got[i].type),
-                std::tie(entries[i].key, entries[i].name, entries[i].data, entries[i].type)) << text;
+// The programs started after the imports, in order.
+std::vector<std::string> Started(const FakePlatform& fake) {
+  std::vector<std::string> out;
+  for (const std::string& line : fake.log) {
+    if (line.starts_with("launch 0 ") || line.starts_with("launch 2 shutdown") || line == "restart-system") {
+      out.push_back(line);
     }
   }
+  return out;
 }
 
-const std::string kHeader = "Windows Registry Editor Version 5.00\r\n";
-
-std::string RandomText(std::mt19937& rng, size_t max_len) {
-  static const char kAlphabet[] = "\\\\\\\r\n\"\0 :Cc{}[]@=-?\xFF\xFE\xE9";
-  std::string s(std::uniform_int_distribution<size_t>(0, max_len)(rng), ' ');
-  for (char& c : s) c = rng() % 3 ? kAlphabet[rng() % (sizeof kAlphabet - 1)] : static_cast<char>(rng());
-  return s;
+std::string LastOutcome(const std::string& record) {
+  const std::size_t at = record.rfind("Outcome: ");
+  return at == std::string::npos ? "" : record.substr(at + 9, record.find("\r\n", at) - at - 9);
 }
 
-TEST(RandomInputTest, PathsBrowserAndConversionKeepTheirShape) {
-  std::mt19937 rng(1);
-  for (int round = 0; round < 400; ++round) {
+// What the command line showed: the expected line where the report holds it, else the whole report.
+std::string Shown(const std::string& output, const std::string& expected) {
+  return output.find(expected) != std::string::npos ? expected : output;
+}
+
+TEST(RepairTest, EachModeFromEachStartState) {
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.what);
     FakePlatform fake;
-    fake.system_directory = RandomText(rng, 300).c_str();  // up to the first NUL, as a C string ends
-    WindowState state;
-    DerivePaths(fake, state);
-    EXPECT_EQ(state.strWinDir.back(), '\\');
-    EXPECT_EQ(state.strSysDir.rfind(state.strWinDir, 0), 0u) << "the Windows folder is a prefix";
-    EXPECT_LE(state.strSysDrive.size(), 3u);
+    Prepare(fake, row);
+    frmVeltrik form(fake);
+    form.Form_Load();
+    form.cmdStart_Click();
+    const auto boxes = fake.Only("msgbox");
+    ASSERT_LE(boxes.size(), 1u);
+    std::string box = boxes.empty() ? "no box" : boxes[0];
+    if (!boxes.empty()) box.erase(box.find('['), kTitle.size() + 3);
+    const int id = ChooseRunningList(fake).template_id;
+    EXPECT_EQ((Did{MissingEntries(fake, id) == 0, Started(fake), fake.caption + " / " + box, LastOutcome(fake.FileText(kLog))}),
+              row.window);
+    EXPECT_EQ(fake.files.size() == 1, !row.keeps_files) << "work files left beside the record";
+    EXPECT_EQ(fake.shell_objects_alive, 0);
+    EXPECT_THAT(fake.enabled, ::testing::Each(::testing::Pair(::testing::_, true)));
+    EXPECT_TRUE(form.Form_Unload()) << "after the repair, closing ends the program again";
 
-    const std::string name = RandomText(rng, round % 10 == 0 ? 4000 : 40), command = RandomText(rng, 60);
-    fake.registry[std::string("HKCU\\Software\\Clients\\StartMenuInternet\\")] = name;
-    fake.registry["HKLM\\Software\\Clients\\StartMenuInternet\\" + name + "\\shell\\open\\command\\"] = command;
-    state.strSysDrive = "C:\\";
-    GetActiveBrowser(fake, state);
-    const std::string start =
-        name.empty() || command.empty() ? "\"C:\\Program Files\\Internet Explorer\\iexplore\" " : command + " ";
-    EXPECT_EQ(state.strDownloadCmd.rfind(start, 0), 0u);
+    fake = FakePlatform();
+    Prepare(fake, row);
+    int code = RunCommand(fake, ParseArguments({"/fix"}));
+    EXPECT_EQ((Did{MissingEntries(fake, id) == 0, Started(fake), Shown(fake.output, row.fix.shown),
+                   LastOutcome(fake.FileText(kLog))}),
+              row.fix);
+    EXPECT_THAT(row.fix.recorded, ::testing::EndsWith("(exit code " + std::to_string(code) + ")"));
+    EXPECT_TRUE(fake.Only("msgbox").empty());
 
-    const std::string raw = RandomText(rng, 2000);
-    fake.resources[kTemplateXp] = Bytes(raw.begin(), raw.end());
-    if (round % 2) fake.resources[kTemplateXp].insert(fake.resources[kTemplateXp].begin(), {0xFF, 0xFE});
-    ASSERT_TRUE(BuildRegFile(fake, LoadTemplate(fake, kTemplateXp), "C:\\WINDOWS\\"));
-    const std::string reg = fake.FileText("C:\\WINDOWS\\sxcas.reg");
-    EXPECT_EQ(reg.rfind(kHeader, 0), 0u);
-    EXPECT_EQ(reg.find('\0'), std::string::npos);
-    EXPECT_EQ(reg.substr(reg.size() - 2), "\r\n");
-    const std::string work = RandomText(rng, 64);
-    EXPECT_EQ(RegTextFromWorkFile(Bytes(work.begin(), work.end())).rfind(kHeader, 0), 0u);
-    // Whatever names and values someone put beside the branch, each stays on its own line of the report.
-    fake.version = {10, 0};
-    const std::string minimal = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Minimal\\";
-    fake.keys[minimal + RandomText(rng, 255)][""] = StoredValue(RandomText(rng, 300));
-    RunCommand(fake, ParseArguments({"/check"}));
-    const std::string& out = fake.output;
-    for (size_t at = out.find_first_of("\r\n"); at != std::string::npos; at = out.find_first_of("\r\n", at + 2)) {
-      ASSERT_EQ(out.substr(at, 2), "\r\n");
-    }
-    EXPECT_EQ(std::count_if(fake.output.begin(), fake.output.end(), [](char c) { return c >= 0 && c < 0x20; }),
-              2 * std::count(fake.output.begin(), fake.output.end(), '\n')) << "control characters escaped";
-    // The reader takes keys only from whole "[...]" lines, never a deletion.
-    for (const RegistryEntry& entry : ParseRegText(raw + "\r\n" + work)) {
-      EXPECT_FALSE(entry.key.empty());
-      EXPECT_NE(entry.key[0], '-');
-      EXPECT_EQ(entry.key.find('\n'), std::string::npos);
-    }
+    // Backed up first, written through the registry API alone; its branch read from the hive as written back.
+    fake = FakePlatform();
+    const std::string current = std::to_string(row.version.major) + "." + std::to_string(row.version.minor);
+    Install(fake, row.version.major >= 10 ? Software("6.3", row.version.major) : Software(current.c_str()));
+    Prepare(fake, row);
+    const int installed = TemplateForVersion(row.version.major, row.version.minor);
+    if (row.whole_before) fake.PutList(installed, false, true);
+    code = RunCommand(fake, ParseArguments({"/fix", "/offline", "D:\\Windows"}));
+    fake.LoadHive("Repaired", kConfig + "SYSTEM");
+    EXPECT_EQ((Did{MissingEntries(fake, installed, "HKEY_LOCAL_MACHINE\\Repaired\\ControlSet002") == 0,
+                   Started(fake), Shown(fake.output, row.offline.shown), LastOutcome(fake.FileText(kLog))}),
+              row.offline);
+    EXPECT_THAT(row.offline.recorded, ::testing::EndsWith("(exit code " + std::to_string(code) + ")"));
+    EXPECT_TRUE(fake.output.starts_with("Backup of the SYSTEM hive: " + kBackup + "\r\n")) << fake.output;
+    EXPECT_TRUE(fake.Only("launch").empty() && fake.Only("regwrite").empty());
   }
 }
 

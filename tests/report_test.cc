@@ -1,0 +1,117 @@
+// The technician's report: what else sits beside the list, and the old data of every type it keeps as
+// evidence, escaped and bounded whatever the registry holds.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include "app/commands.h"
+#include "repair/reg_file.h"
+#include "tests/fake_platform.h"
+
+namespace veltrik::testing {
+namespace {
+
+using ::testing::HasSubstr;
+const std::string kBeside = kLog;
+
+// Windows 10 with its whole list, but for the shell.
+void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
+  fake.version = {10, 0};
+  fake.PutList(kTemplateWin10);
+  fake.keys[kSafeBoot].erase("AlternateShell");
+  if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
+}
+
+TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
+  using Keys = std::vector<std::pair<std::string, std::optional<StoredValue>>>;  // under SafeBoot; default value
+  const std::optional<StoredValue> kService = StoredValue("Service"), kNoDefault;
+  const std::string kHeading = "Not in the Windows 10 list (left as they are): ";
+  Keys many;  // listed in the order of creation, the first 100
+  std::string listed = kHeading + "150\r\n";
+  for (int i = 0; i < 150; ++i) {
+    many.push_back({"Network\\Svc" + std::to_string(1000 + i), kService});
+    if (i < 100) listed += "  " + many.back().first + " = Service\r\n";
+  }
+  // keys, then the report after its first line
+  for (const auto& [keys, said] : std::vector<std::pair<Keys, std::string>>{
+         {{}, ""}, {many, listed + "  and 50 more\r\n"},
+         {{{"Minimal\\EvilSvc", kService}, {"Network\\evil.sys", StoredValue("Driver")}},
+          kHeading + "2\r\n  Minimal\\EvilSvc = Service\r\n  Network\\evil.sys = Driver\r\n"},
+         // A name at the registry's limit; a long value cut.
+         {{{"Minimal\\" + std::string(255, 'N'), StoredValue(std::string(300, 'v'))}},
+          kHeading + "1\r\n  Minimal\\" + std::string(255, 'N') + " = " + std::string(255, 'v') +
+              "... (300 bytes)\r\n"},
+         {{{"Minimal\\Evil\r\nSafeBoot branch: whole\t", StoredValue("a\x1b[2J\x7f")}},
+          kHeading + "1\r\n  Minimal\\Evil\\x0D\\x0ASafeBoot branch: whole\\x09 = a\\x1B[2J\\x7F\r\n"},
+         {{{"Minimal\\Dienst\xC3\xBC\xE2\x80\xAE" "exe.gpj", StoredValue("\xD0\xA1\xC2\x85\xFF")}},
+          kHeading + "1\r\n  Minimal\\Dienst\xC3\xBC\\u202Eexe.gpj = \xD0\xA1\\u0085\\xFF\r\n"},
+         {{{"Minimal\\Number", StoredValue("7", ValueType::kDword)}, {"Minimal\\Bare", kNoDefault},
+           {"Minimal\\Blob", StoredValue("", ValueType{3})}, {"Minimal\\Empty", StoredValue("")}},
+          kHeading + "4\r\n  Minimal\\Bare (no default value)\r\n  Minimal\\Blob = (not a string: REG_BINARY)\r\n"
+              "  Minimal\\Empty = (empty string)\r\n  Minimal\\Number = (not a string: REG_DWORD 7)\r\n"}}) {
+    FakePlatform fake;
+    fake.version = {10, 0};
+    fake.PutList(kTemplateWin10, true);  // the list's own entries, as another tool may have spelled them
+    for (const auto& [key, value] : keys) {
+      auto& values = fake.keys[kSafeBoot + "\\" + key];
+      if (value) values[""] = *value;
+    }
+    const auto before = fake.keys;
+    for (const std::string args : {"/check", "/fix"}) {
+      fake.output.clear();
+      EXPECT_EQ(RunCommand(fake, ParseArguments({args})), kExitOk) << args << ": still whole";
+      EXPECT_EQ(fake.output, "SafeBoot branch (Windows 10 list): 236 of 236 entries in place" +
+                std::string(args == "/fix" ? "; nothing to repair" : "") + "\r\n" + said +
+                (args == "/fix" ? "Log: " + kLog + "\r\n" : ""));
+    }
+    EXPECT_TRUE(fake.keys == before && fake.log == std::vector<std::string>{"append " + kLog})
+        << "nothing changed, nothing started";
+  }
+}
+
+TEST(ReportTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
+  std::string bytes;
+  for (int i = 0; i < 70; ++i) bytes += static_cast<char>(i * 7);
+  std::string hex;
+  const char* digits = "0123456789abcdef";
+  for (int i = 0; i < 64; ++i) hex += digits[(i * 7 & 255) >> 4] + std::string(1, digits[i * 7 & 15]) + " ";
+  for (auto [shell, shown] : {
+           std::tuple{std::optional<StoredValue>(StoredValue("%SystemRoot%\\evil\r\n.exe", ValueType::kExpandString)),
+                      std::string("(not a string: REG_EXPAND_SZ %SystemRoot%\\evil\\x0D\\x0A.exe)")},
+           {StoredValue(std::string("cmd.exe\0evil.exe\0", 17), ValueType::kMultiString),
+            "(not a string: REG_MULTI_SZ cmd.exe\\x00evil.exe)"},
+           {StoredValue("7", ValueType::kDword), "(not a string: REG_DWORD 7)"},
+           {StoredValue(bytes, ValueType::kBinary), "(not a string: REG_BINARY " + hex + "... (70 bytes))"},
+           {StoredValue(std::string("\x01\0\0\0\0\0\0\xff", 8), ValueType{11}),
+            "(not a string: REG_QWORD 01 00 00 00 00 00 00 ff)"},
+           {StoredValue("", ValueType::kNone), "(not a string: REG_NONE)"},
+           {std::nullopt, "(absent)"}}) {
+    FakePlatform fake;
+    Hijacked(fake, shell);
+    EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);
+    EXPECT_THAT(fake.output, HasSubstr("; first missing: " + kSafeBoot + ": AlternateShell\r\n"));
+    EXPECT_THAT(fake.output, HasSubstr("Values a repair would replace (old -> new): 1\r\n  " + kSafeBoot +
+                                       ": AlternateShell = " + shown + " -> cmd.exe\r\n"));
+    EXPECT_EQ(RunCommand(fake, ParseArguments({"/fix", "/norestart"})), kExitRestartRequired);
+    EXPECT_THAT(fake.FileText(kBeside), HasSubstr(": AlternateShell = " + shown + " -> cmd.exe\r\n"));
+  }
+}
+
+TEST(RandomInputTest, WhateverSitsBesideTheBranchStaysOnItsOwnLineEscaped) {
+  std::mt19937 rng(1);
+  for (int round = 0; round < 200; ++round) {
+    FakePlatform fake;
+    fake.version = {10, 0};
+    fake.keys[kSafeBoot + "\\Minimal\\" + RandomText(rng, 255)][""] = StoredValue(RandomText(rng, 300));
+    RunCommand(fake, ParseArguments({"/check"}));
+    const std::string& out = fake.output;
+    for (size_t at = out.find_first_of("\r\n"); at != std::string::npos; at = out.find_first_of("\r\n", at + 2)) {
+      ASSERT_EQ(out.substr(at, 2), "\r\n");
+    }
+    EXPECT_EQ(std::count_if(out.begin(), out.end(), [](char c) { return c >= 0 && c < 0x20; }),
+              2 * std::count(out.begin(), out.end(), '\n')) << "control characters escaped";
+  }
+}
+
+}  // namespace
+}  // namespace veltrik::testing

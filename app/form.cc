@@ -61,7 +61,9 @@ void frmVeltrik::Busy(const std::function<void()>& work) {
 
 void frmVeltrik::cmdStart_Click() {
   if (fixing_) return;
-  RepairRequest request{Mode::kWindow, "", "the window"};
+  RepairRequest request;
+  request.mode = Mode::kWindow;
+  request.started = "the window";
   request.run = [this](const std::function<void()>& work) { Busy(work); };
   RepairResult result = Repair(platform_, request, state_.strWinDir);
   if (result.outcome == Outcome::kRecovery) return FixInstalledWindows(result.installed);
@@ -79,7 +81,10 @@ void frmVeltrik::cmdStart_Click() {
 void frmVeltrik::FixInstalledWindows(const std::vector<std::string>& found) {
   if (found.size() != 1) return Box(InstalledWindowsMessage(found), kMessageBoxInformation);
   const std::string& folder = found.front();
-  RepairRequest request{Mode::kFixOffline, folder, "the window"};
+  RepairRequest request;
+  request.mode = Mode::kFixOffline;
+  request.offline_folder = folder;
+  request.started = "the window";
   request.confirm = [&](const ListChoice& choice) {
     return platform_.ShowMessageBox(OfflineQuestion(folder, choice), kMessageBoxQuestion, state_.strAppTitle) ==
            kAnswerYes;

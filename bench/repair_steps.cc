@@ -95,6 +95,13 @@ class TimedPlatform : public Platform {
     return Timed("single reads: the environment, the branch's root, foreign entries",
                  [&] { return real_.EnumerateSubkeys(key, names); });
   }
+  std::int32_t EnumerateValues(const std::string& key, std::vector<RegistryValue>& values) override {
+    return Timed("single reads: the environment, the branch's root, foreign entries",
+                 [&] { return real_.EnumerateValues(key, values); });
+  }
+  std::int32_t DeleteKeyTree(const std::string& key) override { return real_.DeleteKeyTree(key); }
+  std::int32_t WriteNewFile(std::string_view p, const Bytes& d) override { return real_.WriteNewFile(p, d); }
+  bool GetEnvironmentValue(std::string_view n, std::string& v) override { return real_.GetEnvironmentValue(n, v); }
   std::string ErrorText(std::int32_t status) override { return real_.ErrorText(status); }
   PathKind GetPathKind(std::string_view p) override { return real_.GetPathKind(p); }
   bool GetFileIdentity(std::string_view p, FileIdentity& i) override { return real_.GetFileIdentity(p, i); }

@@ -105,6 +105,15 @@ struct RegistryReading {
   std::string data;
 };
 
+// A value as the registry holds it: its name ("" for the default value), its
+// type and its bytes, unconverted.
+struct RegistryValue {
+  std::string name;
+  ValueType type = ValueType::kNone;
+  Bytes data;
+  bool operator==(const RegistryValue&) const = default;
+};
+
 // The registry half of the scripting shell object. Created per procedure and
 // released when the procedure ends.
 class ShellObject {
@@ -197,6 +206,10 @@ class Platform {
   virtual std::int32_t WriteRegistryEntry(const RegistryEntry& entry) = 0;
   // The names of the key's direct subkeys, as the system spells them.
   virtual std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) = 0;
+  // Every value of the key, as the registry holds it.
+  virtual std::int32_t EnumerateValues(const std::string& key, std::vector<RegistryValue>& values) = 0;
+  // Deletes the key with all its subkeys.
+  virtual std::int32_t DeleteKeyTree(const std::string& key) = 0;
   // The system's text for a status code.
   virtual std::string ErrorText(std::int32_t status) = 0;
 
@@ -224,6 +237,12 @@ class Platform {
   // Where the file already holds `limit` bytes or more, it first moves aside
   // to `path` + ".old", in place of an older one.
   virtual std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) = 0;
+  // Creates a file that is not there yet, writes `data` and flushes it to the
+  // disk; anything at that name (a file, a folder, a link) is refused. A
+  // write that fails part way leaves no file behind.
+  virtual std::int32_t WriteNewFile(std::string_view path, const Bytes& data) = 0;
+  // An environment variable of this program, e.g. ProgramData.
+  virtual bool GetEnvironmentValue(std::string_view name, std::string& value) = 0;
   // The roots of the fixed drives, e.g. "C:\", found without asking for a
   // medium that is not there.
   virtual std::vector<std::string> FixedDrives() = 0;

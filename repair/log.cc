@@ -28,10 +28,14 @@ std::string FormatRecord(Platform& platform, const LogRecord& record) {
   return text + record.report + "Outcome: " + record.outcome + "\r\n\r\n";
 }
 
+std::vector<std::string> RecordFolders(Platform& platform, const std::string& win_dir) {
+  return {platform.ProgramFolder(), TrimmedFolder(win_dir)};
+}
+
 LogPlace WriteLog(Platform& platform, const LogRecord& record, const std::string& win_dir) {
   const std::string text = FormatRecord(platform, record);
   std::string refused;
-  for (const std::string& folder : {platform.ProgramFolder(), TrimmedFolder(win_dir)}) {
+  for (const std::string& folder : RecordFolders(platform, win_dir)) {
     if (folder.empty()) continue;
     const std::string path = folder + (folder.back() == '\\' ? "" : "\\") + kLogName;
     const std::int32_t status = platform.AppendToFile(path, text, kLogLimit);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -30,6 +31,10 @@ struct LogPlace {
   std::string path;  // where the record went; "" where it went nowhere
   std::string line;  // the report's line saying so, ended by CR LF
 };
+
+// Where a record, and what goes with it, is written: beside the program,
+// else in `win_dir`, the folder of the Windows that was repaired.
+std::vector<std::string> RecordFolders(Platform& platform, const std::string& win_dir);
 
 // Appends the record beside the program; where that folder cannot take it
 // (read-only, a folder or a link at the log's name), in `win_dir`, the folder

@@ -1,9 +1,12 @@
 #include "repair/offline.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "repair/hive.h"
 #include "repair/installed_windows.h"
+#include "repair/log.h"
+#include "repair/removal.h"
 #include "repair/reg_file.h"
 #include "repair/report.h"
 
@@ -74,7 +77,7 @@ LogRecord RepairOffline(Platform& platform, const RepairRequest& request, const 
                         RepairResult& out) {
   const std::string& folder = request.offline_folder;
   const std::string config = ConfigFolder(folder), shown_folder = Printable(TrimmedFolder(folder));
-  LogRecord record{request.started, "not identified", "the installed Windows in " + Printable(folder)};
+  LogRecord record{request.started, "not identified", "the installed Windows in " + Printable(folder), "", ""};
   const auto fail = [&](const std::string& line, Outcome outcome = Outcome::kNotRepaired) {
     out.outcome = outcome;
     out.report += line + "\r\n";
@@ -99,6 +102,11 @@ LogRecord RepairOffline(Platform& platform, const RepairRequest& request, const 
     fail(choice.error);
     out.report += HowToFinish(out.outcome, Restart::kNone, true, choice.needs_administrator);
     return record;
+  }
+  // What the names and the list tell is refused before the backup changes anything.
+  if (const std::string refused = RefuseRemovals(request.remove, LoadTemplate(platform, choice.template_id));
+      !refused.empty()) {
+    return fail(refused + "Nothing was changed.", Outcome::kRefused);
   }
   if (request.confirm && !request.confirm(choice)) {
     out.outcome = Outcome::kDeclined;
@@ -128,12 +136,29 @@ LogRecord RepairOffline(Platform& platform, const RepairRequest& request, const 
       record.branch += ", control set " + control_set;
       out.report += "Installed Windows: " + shown_folder + " (" + choice.Describe() + "), control set " +
                     control_set + "\r\n";
+      // Its SOFTWARE hive says where its files are and what else holds Safe Mode.
+      std::optional<LoadedHive> software;
+      if (platform.GetPathKind(config + "SOFTWARE") == PathKind::kFile) {
+        software.emplace(platform, config + "SOFTWARE", "VeltrikOfflineSoftware");
+      }
+      const std::string software_key = software && software->status() == 0 ? software->key() : "";
+      std::string named = TrimmedFolder(folder);  // its folder as it names it, e.g. C:\WINDOWS
+      ValueType type = ValueType::kNone;
+      if (!software_key.empty()) {
+        ReadValue(platform, software_key + "\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", type, named);
+      }
+      Where where{hive.key(), {TrimmedFolder(folder), named.size() > 1 && named[1] == ':' ? named.substr(0, 2) : "",
+                               {}, nullptr},
+                  {software_key, TrimmedFolder(named), false}};
+      if (!software_key.empty()) ReadProgramFiles(platform, software_key, where.files);
       const BranchRepair repair = RepairBranch(
           platform, MoveToControlSet(LoadTemplate(platform, choice.template_id), hive.key() + "\\" + control_set),
-          mode, [&](const SafeBootTemplate& stored) { return CompleteBranch(platform, stored); }, hive.key());
+          mode, request, [&](const SafeBootTemplate& stored) { return CompleteBranch(platform, stored); }, where,
+          RecordFolders(platform, folder));
       out.outcome = repair.outcome;
       out.state = repair.state;
       out.report += repair.report;
+      if (software) software->Unload();
     }
     if (const std::int32_t status = hive.Unload()) {
       return void(fail("The SYSTEM hive of " + shown_folder + " could not be unloaded: " + platform.ErrorText(status) +

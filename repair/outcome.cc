@@ -36,6 +36,8 @@ constexpr Row kOutcomes[] = {
      "whole, imported again, restarting the computer", nullptr, true, Outcome::kReimportedOnly},
     {Outcome::kReimportedOnly, kExitOk, "whole, imported again, %", "whole, imported again, not restarted", nullptr,
      true, Outcome::kReimportedOnly},
+    {Outcome::kRemoved, kExitOk, "removed", "removed", nullptr, false, Outcome::kRemoved},
+    {Outcome::kNotRemoved, kExitNotRepaired, "NOT removed", "NOT all removed", nullptr, false, Outcome::kNotRemoved},
 };
 
 const Row& RowOf(Outcome outcome) {

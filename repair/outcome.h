@@ -26,6 +26,8 @@ enum class Outcome {
   kRepaired,         // repaired, the restart still to come
   kReimported,       // whole before, imported again all the same, and the restart begins
   kReimportedOnly,   // whole before and imported again; the restart did not start
+  kRemoved,          // every foreign entry named is gone, saved first
+  kNotRemoved,       // one foreign entry named is still there, or none could be saved
 };
 
 // The restart a repair announces.

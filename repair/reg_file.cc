@@ -1,6 +1,9 @@
 #include "repair/reg_file.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <cstddef>
 #include <iterator>
 #include <string_view>
@@ -38,6 +41,45 @@ bool Dword(std::string_view text, std::string& out) {
   }
   out = std::to_string(std::strtoul(std::string(hex).c_str(), nullptr, 16));
   return true;
+}
+
+// hex:<bytes> or hex(<type in hex>):<bytes>, the bytes as two hex digits
+// each, separated by commas; a line may go on after ",\\" on the next.
+bool Hex(std::string_view text, ValueType& type, std::string& out) {
+  std::size_t at = 0;
+  unsigned long number = 3;  // hex: is REG_BINARY
+  if (text.substr(0, 4) != "hex:" && text.substr(0, 4) != "hex(") return false;
+  if (text[3] == '(') {
+    const std::size_t close = text.find("):");
+    const std::string_view digits = text.substr(4, close == std::string_view::npos ? 0 : close - 4);
+    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != digits.npos) {
+      return false;
+    }
+    number = std::strtoul(std::string(digits).c_str(), nullptr, 16);
+    at = close + 2;
+  } else {
+    at = 4;
+  }
+  out.clear();
+  for (std::string_view rest = text.substr(at); !rest.empty();) {
+    if (rest.size() < 2 || !std::isxdigit(static_cast<unsigned char>(rest[0])) ||
+        !std::isxdigit(static_cast<unsigned char>(rest[1]))) {
+      return false;
+    }
+    out.push_back(static_cast<char>(std::strtoul(std::string(rest.substr(0, 2)).c_str(), nullptr, 16)));
+    rest.remove_prefix(2);
+    if (!rest.empty() && rest[0] != ',') return false;
+    if (!rest.empty()) rest.remove_prefix(1);
+  }
+  type = static_cast<ValueType>(number);
+  return true;
+}
+
+// "text" with \\ and \" escaped, as the registry editor quotes a name or a string.
+std::string Quote(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) out += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+  return out + "\"";
 }
 
 constexpr std::size_t kDescriptorSize = 12;
@@ -89,9 +131,20 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
   while (pos < text.size()) {
     std::size_t end = text.find('\n', pos);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
+    std::string joined(text.substr(pos, end - pos));
     pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!joined.empty() && joined.back() == '\r') joined.pop_back();
+    // A long hex value goes on after ",\" on the next line, indented.
+    while (joined.size() > 1 && joined.ends_with(",\\") && pos < text.size() && joined.find("=hex") != joined.npos) {
+      joined.pop_back();
+      end = text.find('\n', pos);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view next = text.substr(pos, end - pos);
+      pos = end + 1;
+      if (!next.empty() && next.back() == '\r') next.remove_suffix(1);
+      joined += next.substr(std::min(next.size(), next.find_first_not_of(' ')));
+    }
+    const std::string_view line = joined;
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       if (bare) out.push_back({key, std::nullopt, ""});
       key = std::string(line.substr(1, line.size() - 2));
@@ -110,6 +163,7 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
     RegistryEntry entry{key, name, "", ValueType::kString};
     if (Dword(line.substr(++at), entry.data)) {
       entry.type = ValueType::kDword;
+    } else if (Hex(line.substr(at), entry.type, entry.data)) {
     } else if (!Quoted(line, at, entry.data) || at != line.size()) {
       continue;
     }
@@ -118,6 +172,58 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
   }
   if (bare) out.push_back({key, std::nullopt, ""});
   return out;
+}
+
+Bytes RawData(ValueType type, const std::string& data) {
+  if (type == ValueType::kDword) {
+    const auto n = static_cast<std::uint32_t>(std::strtoul(data.c_str(), nullptr, 10));
+    return {std::uint8_t(n), std::uint8_t(n >> 8), std::uint8_t(n >> 16), std::uint8_t(n >> 24)};
+  }
+  if (type != ValueType::kString && type != ValueType::kExpandString && type != ValueType::kMultiString) {
+    return Bytes(data.begin(), data.end());
+  }
+  Bytes raw = Utf16Le(data);
+  raw.insert(raw.end(), {0, 0});
+  return raw;
+}
+
+std::string RegExportText(const std::vector<ExportedKey>& keys) {
+  std::string text = std::string(kRegHeader) + "\r\n";
+  for (const ExportedKey& key : keys) {
+    text += "\r\n[" + key.key + "]\r\n";
+    for (const RegistryValue& value : key.values) {
+      text += (value.name.empty() ? "@" : Quote(value.name)) + "=";
+      const std::string as_text = Utf8FromUtf16Le(value.data);
+      const bool control = std::any_of(as_text.begin(), as_text.end(), [](char c) { return c >= 0 && c < 0x20; });
+      // Only a string that comes back byte for byte is written as one.
+      if (value.type == ValueType::kString && !control && RawData(ValueType::kString, as_text) == value.data) {
+        text += Quote(as_text) + "\r\n";
+        continue;
+      }
+      if (value.type == ValueType::kDword && value.data.size() == 4) {
+        char digits[9];
+        std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(Le32(value.data, 0)));
+        text += "dword:" + std::string(digits) + "\r\n";
+        continue;
+      }
+      char prefix[16];
+      const auto type = static_cast<std::uint32_t>(value.type);
+      std::snprintf(prefix, sizeof prefix, type == 3 ? "hex:" : "hex(%x):", static_cast<unsigned>(type));
+      text += prefix;
+      for (std::size_t i = 0; i < value.data.size(); ++i) {
+        text += std::string(i ? "," : "") + "0123456789abcdef"[value.data[i] >> 4] + "0123456789abcdef"[value.data[i] & 15];
+      }
+      text += "\r\n";
+    }
+  }
+  return text;
+}
+
+Bytes RegFileBytes(const std::string& text) {
+  Bytes bytes = {0xFF, 0xFE};
+  const Bytes utf16 = Utf16Le(text);
+  bytes.insert(bytes.end(), utf16.begin(), utf16.end());
+  return bytes;
 }
 
 const char* TemplateWindows(int id) {

@@ -33,11 +33,30 @@ const char* TemplateWindows(int id);
 // conversion the .reg file goes through; `loaded` is false when it cannot.
 SafeBootTemplate LoadTemplate(Platform& platform, int id);
 
-// Reads the part of the registry editor's export format that the templates
-// use: "[key]" lines, and "@=" and "name"= values, strings with \\ and \"
-// escapes or dword:<hex>. A key without values is one entry; a key with
+// Reads the registry editor's export format: "[key]" lines, and "@=" and
+// "name"= values, strings with \\ and \" escapes, dword:<hex>, and hex:
+// and hex(<type>): bytes (a value of that type holding those bytes, as
+// EnumerateValues gives them). A key without values is one entry; a key with
 // values gives one entry per value. Anything else is ignored.
 std::vector<RegistryEntry> ParseRegText(std::string_view text);
+
+// The bytes the registry holds for a value as ReadRegistryEntry, and the
+// reader above, give it: text as UTF-16LE ended by NUL, a REG_DWORD's number
+// in four bytes, anything else as it is.
+Bytes RawData(ValueType type, const std::string& data);
+
+// A key and all its values, as a .reg file puts them back.
+struct ExportedKey {
+  std::string key;  // its full path, as it is to be imported
+  std::vector<RegistryValue> values;
+};
+
+// The registry editor's own export of `keys`, in their order: its header,
+// then each key with its values, each type kept exactly (a string that a
+// quoted string cannot carry as it is goes as hex(1)); lines end in CR LF.
+std::string RegExportText(const std::vector<ExportedKey>& keys);
+// `text` as the registry editor writes its files: UTF-16LE with a byte-order mark.
+Bytes RegFileBytes(const std::string& text);
 
 inline constexpr char kRegHeader[] = "Windows Registry Editor Version 5.00";
 

@@ -4,6 +4,7 @@
 #include "repair/fix.h"
 #include "repair/installed_windows.h"
 #include "repair/offline.h"
+#include "repair/removal.h"
 #include "repair/report.h"
 
 namespace veltrik {
@@ -11,16 +12,18 @@ namespace veltrik {
 namespace {
 
 constexpr ModeRow kModes[] = {
-    // mode                 fix    offline rewrite boot   restart backup
-    {Mode::kCheck,          false, false,  false,  false, false,  false},
-    {Mode::kCheckOffline,   false, true,   false,  false, false,  false},
+    // mode                 fix    offline rewrite boot   restart backup branch
+    {Mode::kCheck,          false, false,  false,  false, false,  false, true},
+    {Mode::kCheckOffline,   false, true,   false,  false, false,  false, true},
     // The user clicked FIX to have Safe Mode back: the whole branch again, and the F8 menu.
-    {Mode::kWindow,         true,  false,  true,   true,  true,   false},
+    {Mode::kWindow,         true,  false,  true,   true,  true,   false, true},
     // Nobody may be at the screen: a plain restart, with no boot menu to hold the machine.
-    {Mode::kFix,            true,  false,  false,  false, true,   false},
-    {Mode::kFixNoRestart,   true,  false,  false,  false, false,  false},
+    {Mode::kFix,            true,  false,  false,  false, true,   false, true},
+    {Mode::kFixNoRestart,   true,  false,  false,  false, false,  false, true},
     // Another Windows' registry: never restarted into this one, its hive copied first.
-    {Mode::kFixOffline,     true,  true,   false,  false, false,  true},
+    {Mode::kFixOffline,     true,  true,   false,  false, false,  true,  true},
+    {Mode::kRemove,         false, false,  false,  false, false,  false, false},
+    {Mode::kRemoveOffline,  false, true,   false,  false, false,  true,  false},
 };
 
 Outcome Judge(const ModeRow& mode, const BranchCheck& before, bool wrote, const BranchCheck& after) {
@@ -36,7 +39,7 @@ Outcome Judge(const ModeRow& mode, const BranchCheck& before, bool wrote, const 
 LogRecord RepairRunning(Platform& platform, const RepairRequest& request, const std::string& win_dir,
                         RepairResult& out) {
   LogRecord record{request.started, "not identified",
-                   std::string(kCurrentControlSet) + "\\Control\\SafeBoot of the running Windows"};
+                   std::string(kCurrentControlSet) + "\\Control\\SafeBoot of the running Windows", "", ""};
   const Environment environment = DetectEnvironment(platform, win_dir);
   // A recovery environment's registry is gone at the next start, and a
   // restart there repairs nothing.
@@ -49,9 +52,15 @@ LogRecord RepairRunning(Platform& platform, const RepairRequest& request, const 
   const ModeRow& mode = What(request.mode);
   RunWork(request, [&] {
     const ListChoice choice = ChooseRunningList(platform);
-    const BranchRepair repair =
-        RepairBranch(platform, LoadTemplate(platform, choice.template_id), mode,
-                     [&](const SafeBootTemplate& stored) { return FixSafeMode(platform, win_dir, stored); });
+    Where where{"", {TrimmedFolder(win_dir), "", {}, nullptr}, {"HKEY_LOCAL_MACHINE\\SOFTWARE", TrimmedFolder(win_dir), true}};
+    where.files.variable = [&platform](const std::string& name, std::string& value) {
+      return platform.GetEnvironmentValue(name, value);
+    };
+    ReadProgramFiles(platform, where.holds.software, where.files);
+    const BranchRepair repair = RepairBranch(
+        platform, LoadTemplate(platform, choice.template_id), mode, request,
+        [&](const SafeBootTemplate& stored) { return FixSafeMode(platform, win_dir, stored); }, where,
+        RecordFolders(platform, win_dir));
     out.outcome = repair.outcome;
     out.state = repair.state;
     out.report = repair.report + choice.ReportLine() + out.finding;
@@ -76,15 +85,25 @@ const ModeRow& What(Mode mode) {
 }
 
 BranchRepair RepairBranch(Platform& platform, const SafeBootTemplate& stored, const ModeRow& mode,
-                          const BranchWriter& write, const std::string& loaded_as) {
+                          const RepairRequest& request, const BranchWriter& write, const Where& where,
+                          const std::vector<std::string>& save_in) {
+  BranchRepair out{Outcome::kRemoved, {}, "", ""};
+  if (!request.remove.empty()) {
+    // A failed removal stops here: nothing more happens, the repair included.
+    const Removal removal = RemoveEntries(platform, request.remove, stored, where.loaded_as, save_in);
+    out.outcome = removal.outcome;
+    out.report = removal.report;
+    if (removal.outcome != Outcome::kRemoved || !mode.branch) return out;
+  }
   const BranchCheck before = CheckBranch(platform, stored);
   const bool writes = mode.fix && (mode.rewrite_whole || !before.complete());
-  BranchRepair out{Outcome::kNotRepaired, writes ? write(stored) : before, "", ""};
+  out.check = writes ? write(stored) : before;
   out.outcome = Judge(mode, before, writes, out.check);
-  out.state = StateReport(platform, out.outcome, out.check, loaded_as);
+  out.state = StateReport(platform, out.outcome, out.check, where.loaded_as);
   // What a repair replaced is evidence; a check names what it would replace.
-  out.report = out.state + ChangesReport(mode.fix ? Replaced(before, out.check) : before.different, mode.fix, loaded_as) +
-               ForeignReport(platform, stored);
+  out.report += out.state +
+                ChangesReport(mode.fix ? Replaced(before, out.check) : before.different, mode.fix, where.loaded_as) +
+                ForeignReport(platform, stored, where.files) + HoldsReport(FindHolds(platform, where.holds));
   return out;
 }
 
@@ -93,7 +112,7 @@ RepairResult Repair(Platform& platform, const RepairRequest& request, const std:
   const ModeRow& mode = What(request.mode);
   LogRecord record = mode.offline ? RepairOffline(platform, request, running_win_dir, out)
                                   : RepairRunning(platform, request, running_win_dir, out);
-  if (!mode.fix || out.outcome == Outcome::kRefused || out.outcome == Outcome::kRecovery ||
+  if (!(mode.fix || !request.remove.empty()) || out.outcome == Outcome::kRefused || out.outcome == Outcome::kRecovery ||
       out.outcome == Outcome::kDeclined) {
     return out;
   }

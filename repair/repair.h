@@ -10,10 +10,12 @@
 
 #include "platform/platform.h"
 #include "repair/branch.h"
+#include "repair/holds.h"
 #include "repair/list_choice.h"
 #include "repair/log.h"
 #include "repair/outcome.h"
 #include "repair/reg_file.h"
+#include "repair/services.h"
 
 namespace veltrik {
 
@@ -24,6 +26,8 @@ enum class Mode {
   kFix,           // /fix
   kFixNoRestart,  // /fix /norestart
   kFixOffline,    // /fix /offline <folder>, and the window in a recovery environment
+  kRemove,        // /remove <entry> alone
+  kRemoveOffline, // /remove <entry> /offline <folder>
 };
 
 // What a mode does.
@@ -35,6 +39,7 @@ struct ModeRow {
   bool boot_menu;      // turns the F8 menu on (Windows 8 and later) before the restart
   bool restart;        // restarts once the branch is whole
   bool backup;         // backs the hive up before it is loaded
+  bool branch;         // checks the branch: all but a removal alone
 };
 const ModeRow& What(Mode mode);
 
@@ -42,6 +47,7 @@ struct RepairRequest {
   Mode mode = Mode::kCheck;
   std::string offline_folder;  // the installed Windows' folder, in the offline modes
   std::string started;         // for the record: "the window", or the command line
+  std::vector<std::string> remove;  // foreign entries to remove first, e.g. Network\AnyDesk
   // Asked once the list is chosen, before an offline repair changes anything.
   std::function<bool(const ListChoice&)> confirm;
   // Runs the work itself (the check and the repair, after the environment
@@ -66,6 +72,13 @@ inline constexpr char kRestartToBootOptionsCommand[] = "shutdown -r -o -f -t 0";
 // How a branch that lacks entries gets them: the template in, the final check out.
 using BranchWriter = std::function<BranchCheck(const SafeBootTemplate&)>;
 
+// Where the branch is, and its Windows' files and other holds.
+struct Where {
+  std::string loaded_as;  // an installed Windows' SYSTEM hive as loaded; "" for the running Windows
+  WindowsFiles files;
+  HoldPlaces holds;
+};
+
 struct BranchRepair {
   Outcome outcome;
   BranchCheck check;   // the final one
@@ -74,11 +87,13 @@ struct BranchRepair {
 };
 
 // The one check-and-write of every mode, for the branch at the template's
-// keys: checks it, has `write` write it where the mode says so, judges the
-// final check and reports it. Keys under `loaded_as` are reported as the
-// installed Windows names them.
+// keys: removes the foreign entries asked for, checks the branch, has
+// `write` write it where the mode says so, judges the final check and
+// reports it with what else holds Safe Mode, keys as `where`'s Windows
+// names them.
 BranchRepair RepairBranch(Platform& platform, const SafeBootTemplate& stored, const ModeRow& mode,
-                          const BranchWriter& write, const std::string& loaded_as = "");
+                          const RepairRequest& request, const BranchWriter& write, const Where& where,
+                          const std::vector<std::string>& save_in);
 
 // `running_win_dir` is the running Windows' folder, ending in a backslash.
 RepairResult Repair(Platform& platform, const RepairRequest& request, const std::string& running_win_dir);

@@ -44,13 +44,12 @@ std::string Listing(const std::string& heading, std::size_t count, const Items& 
   return more ? text + "  and " + std::to_string(more) + " more\r\n" : text;
 }
 
-// `key` as the installed Windows whose SYSTEM hive is loaded as `loaded_as` names it when it runs.
+}  // namespace
+
 std::string AsInstalled(const std::string& key, const std::string& loaded_as) {
   if (loaded_as.empty() || AsciiLower(key.substr(0, loaded_as.size())) != AsciiLower(loaded_as)) return key;
   return "HKEY_LOCAL_MACHINE\\SYSTEM" + key.substr(loaded_as.size());  // the hive Windows starts with
 }
-
-}  // namespace
 
 std::string TypeName(ValueType type) {
   static const char* const kNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
@@ -83,16 +82,30 @@ std::string ChangesReport(std::vector<ValueChange> changes, bool fix, const std:
   });
 }
 
-std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored) {
+std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored, const WindowsFiles& files) {
   const ForeignEntries found = FindForeignEntries(platform, stored, kReportListed);
+  if (found.count == 0) return "";
+  // The control set's Services key, beside its Control\SafeBoot.
+  const std::string root = stored.entries.front().key;
+  const std::string services = root.substr(0, root.size() - std::string_view("\\Control\\SafeBoot").size()) + "\\Services";
   return Listing("Not in the " + std::string(stored.windows) + " list (left as they are)", found.count, found.listed,
-                 [&platform](const ForeignEntry& entry) {
+                 [&](const ForeignEntry& entry) {
                    std::string line = Printable(entry.name);
-                   if (entry.status == kStatusNotFound) return line + " (no default value)";
-                   if (entry.status != 0)
-                     return line + " (default value unreadable: " + platform.ErrorText(entry.status) + ")";
-                   return line + " = " + Shown(entry.type, entry.data);
+                   if (entry.status == kStatusNotFound) {
+                     line += " (no default value)";
+                   } else if (entry.status != 0) {
+                     line += " (default value unreadable: " + platform.ErrorText(entry.status) + ")";
+                   } else {
+                     line += " = " + Shown(entry.type, entry.data);
+                   }
+                   return line + WhatItStarts(platform, files, services, entry.name);
                  });
+}
+
+std::string HoldsReport(const std::vector<std::string>& holds) {
+  const std::vector<std::string> listed(holds.begin(), holds.begin() + std::min(holds.size(), kReportListed));
+  return Listing("Also holding Safe Mode (left as they are)", holds.size(), listed,
+                 [](const std::string& hold) { return hold; });
 }
 
 }  // namespace veltrik

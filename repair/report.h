@@ -12,6 +12,7 @@
 #include "repair/branch.h"
 #include "repair/outcome.h"
 #include "repair/reg_file.h"
+#include "repair/services.h"
 #include "repair/text.h"
 
 namespace veltrik {
@@ -39,7 +40,14 @@ inline const char* ChangesHeading(bool fix) { return fix ? "Values replaced" : "
 // value name with the old data and the list's.
 std::string ChangesReport(std::vector<ValueChange> changes, bool fix, const std::string& loaded_as = "");
 
-// What else Minimal and Network hold; nothing when there is nothing.
-std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored);
+// `key` as the installed Windows whose SYSTEM hive is loaded as `loaded_as`
+// names it when it runs; unchanged where `loaded_as` is "".
+std::string AsInstalled(const std::string& key, const std::string& loaded_as);
+
+// What else Minimal and Network hold, each with what it starts; nothing when there is nothing.
+std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored, const WindowsFiles& files);
+
+// "Also holding Safe Mode (left as they are): N" and the holds; nothing when there are none.
+std::string HoldsReport(const std::vector<std::string>& holds);
 
 }  // namespace veltrik

@@ -146,6 +146,31 @@ std::int32_t FakePlatform::EnumerateSubkeys(const std::string& key, std::vector<
   return 0;
 }
 
+std::int32_t FakePlatform::EnumerateValues(const std::string& key, std::vector<RegistryValue>& values) {
+  const auto found = keys.find(key);
+  if (Fails(Op::kEnumerateValues, key)) return 5;
+  if (found == keys.end()) return AnyBelow(keys, key) ? 0 : kStatusNotFound;
+  for (const auto& [name, value] : found->second) values.push_back({name, value.type, RawData(value.type, value.data)});
+  return 0;
+}
+
+std::int32_t FakePlatform::DeleteKeyTree(const std::string& key) {
+  if (Fails(Op::kDeleteKeyTree, key)) return 5;
+  const std::string below = Fold(key) + "\\";
+  const auto erased = std::erase_if(keys, [&](const auto& k) { return Fold(k.first + "\\").rfind(below, 0) == 0; });
+  if (!erased) return kStatusNotFound;
+  log.push_back("regdel " + key);
+  return 0;
+}
+
+std::int32_t FakePlatform::WriteNewFile(std::string_view path, const Bytes& data) {
+  if (Fails(Op::kWriteNewFile, path)) return 5;
+  if (links.count(std::string(path)) || GetPathKind(path) != PathKind::kNone) return 80;  // ERROR_FILE_EXISTS
+  files[std::string(path)] = data;
+  log.push_back("create " + std::string(path));
+  return 0;
+}
+
 void FakePlatform::PutHive(const std::string& path, Keys hive_keys) {
   files[path] = Bytes{'h', 'i', 'v', 'e'};
   hives[path] = std::move(hive_keys);

@@ -62,7 +62,8 @@ enum class Op {
   kGetSystemDirectoryA, kGetProfilesDirectory, kCreateObject, kRegRead, kRegWrite, kLaunchCommand,
   kLaunchInUserSession, kWaitForProcess, kGetWindowsVersion, kLoadCustomResource, kWriteWholeFile, kReadWholeFile,
   kRemoveFile, kWriteRegistryEntry, kEnumerateSubkeys, kRestartSystem, kGetFileIdentity, kRemoveFolder,
-  kEnableHivePrivileges, kCreateFolder, kCopyWholeFile, kAppendToFile, kLoadHive, kUnloadHive
+  kEnableHivePrivileges, kCreateFolder, kCopyWholeFile, kAppendToFile, kLoadHive, kUnloadHive, kEnumerateValues,
+  kDeleteKeyTree, kWriteNewFile
 };
 
 class FakePlatform : public Platform {
@@ -90,6 +91,7 @@ class FakePlatform : public Platform {
   NoCaseMap<std::string> same_as;
   std::string command_line = "\"E:\\Tools\\veltrik.exe\" /fix";
   NoCaseSet links;  // where a link is, not a file
+  NoCaseMap<std::string> environment;
   bool answer_yes = true;
   // Puts a hive file at `path` holding `keys`.
   void PutHive(const std::string& path, Keys hive_keys);
@@ -148,6 +150,12 @@ class FakePlatform : public Platform {
   std::int32_t ReadRegistryEntry(const RegistryEntry& entry, ValueType& type, std::string& data) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
+  std::int32_t EnumerateValues(const std::string& key, std::vector<RegistryValue>& values) override;
+  std::int32_t DeleteKeyTree(const std::string& key) override;
+  std::int32_t WriteNewFile(std::string_view path, const Bytes& data) override;
+  bool GetEnvironmentValue(std::string_view name, std::string& value) override {
+    return Lookup(environment, std::string(name), value);
+  }
   std::string ErrorText(std::int32_t status) override { return "system error " + std::to_string(status); }
   bool RestartSystem() override { return !Fails(Op::kRestartSystem, "") && (log.push_back("restart-system"), true); }
   PathKind GetPathKind(std::string_view path) override;

@@ -86,8 +86,8 @@ TEST(ListChoiceTest, OnWindows11TheVistaListIsNotWhole) {
   EXPECT_THAT(fake.output, ::testing::StartsWith("SafeBoot branch (Windows 10 list): not whole; 82 of 236 entries "
                                                  "missing; first missing: " + kSafeBoot + "\\Minimal\\Ahcache.sys\r\n"
                                                  "Not in the Windows 10 list (left as they are): "));
-  EXPECT_THAT(fake.output, ::testing::HasSubstr("  Minimal\\vga.sys = Driver\r\n"));
-  EXPECT_THAT(fake.output, ::testing::EndsWith("Network\\vgasave.sys = Driver\r\nWindows 11 (build 22631) gets the "
+  EXPECT_THAT(fake.output, ::testing::HasSubstr("  Minimal\\vga.sys = Driver (no service of that name)\r\n"));
+  EXPECT_THAT(fake.output, ::testing::EndsWith("Network\\vgasave.sys = Driver (no service of that name)\r\nWindows 11 (build 22631) gets the "
                                                "Windows 10 list.\r\n"));
 }
 

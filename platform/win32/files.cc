@@ -1,4 +1,6 @@
 // The platform's file operations.
+#include <vector>
+
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
 #include "platform/win32/win32_platform.h"
@@ -143,6 +145,37 @@ std::int32_t Win32Platform::AppendToFile(std::string_view path, std::string_view
     return static_cast<std::int32_t>(::GetLastError());
   }
   return 0;
+}
+
+std::int32_t Win32Platform::WriteNewFile(std::string_view path, const Bytes& data) {
+  const std::wstring wpath = Wide(path);
+  // CREATE_NEW with the link itself opened: whatever stands at the name, a
+  // link planted there included, makes it fail rather than be written through.
+  ScopedFile file(::CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return static_cast<std::int32_t>(::GetLastError());
+  DWORD written = 0;
+  if (::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+      written == data.size() && ::FlushFileBuffers(file.get())) {
+    return 0;
+  }
+  const auto status = static_cast<std::int32_t>(::GetLastError());
+  file.reset();
+  ::DeleteFileW(wpath.c_str());
+  return status ? status : ERROR_WRITE_FAULT;
+}
+
+bool Win32Platform::GetEnvironmentValue(std::string_view name, std::string& value) {
+  std::vector<wchar_t> buffer(1024);
+  const std::wstring wname = Wide(name);
+  DWORD got = ::GetEnvironmentVariableW(wname.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (got >= buffer.size()) {
+    buffer.resize(got + 1);
+    got = ::GetEnvironmentVariableW(wname.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  }
+  if (got == 0 || got >= buffer.size()) return false;
+  value = Utf8(std::wstring(buffer.data(), got));
+  return true;
 }
 
 std::vector<std::string> Win32Platform::FixedDrives() {

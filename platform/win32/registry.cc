@@ -1,5 +1,6 @@
 #include "platform/win32/registry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -34,7 +35,8 @@ bool Parse(std::string_view path, RegPath& out) {
     HKEY root;
   } kHives[] = {{L"HKCU", HKEY_CURRENT_USER},  {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
                 {L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-                {L"HKCR", HKEY_CLASSES_ROOT},  {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT}};
+                {L"HKCR", HKEY_CLASSES_ROOT},  {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+                {L"HKU", HKEY_USERS},          {L"HKEY_USERS", HKEY_USERS}};
   for (const auto& h : kHives) {
     if (::lstrcmpiW(hive.c_str(), h.name) == 0) out.root = h.root;
   }
@@ -227,6 +229,78 @@ std::int32_t Win32Platform::EnumerateSubkeys(const std::string& key, std::vector
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) status = ERROR_SUCCESS, ++index;
   }
   return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
+std::int32_t Win32Platform::EnumerateValues(const std::string& key, std::vector<RegistryValue>& values) {
+  RegPath p;
+  if (!ParseKey(key, p)) return ERROR_INVALID_PARAMETER;
+  ScopedKey k;
+  LSTATUS status = ::RegOpenKeyExW(p.root, p.key.c_str(), 0, KEY_QUERY_VALUE | kView, k.receive());
+  std::vector<wchar_t> name(256);
+  std::vector<BYTE> data(1024);
+  for (DWORD index = 0; status == ERROR_SUCCESS;) {
+    DWORD name_length = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
+    status = ::RegEnumValueW(k.get(), index, name.data(), &name_length, nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      // Names are at most 16383 characters, data as long as it is: make room and ask again.
+      if (name.size() < 32768) name.resize(name.size() * 2);
+      data.resize(std::max<std::size_t>(data.size(), size + 2));
+      status = ERROR_SUCCESS;
+      continue;
+    }
+    if (status != ERROR_SUCCESS) break;
+    values.push_back({Utf8(std::wstring(name.data(), name_length)), static_cast<ValueType>(type),
+                      Bytes(data.begin(), data.begin() + size)});
+    ++index;
+  }
+  return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
+namespace {
+
+// RegDeleteKeyExW, which deletes in the 64-bit view from the x86 build, is
+// not in XP's advapi32: there RegDeleteKeyW, whose view is the only one.
+LSTATUS DeleteKey(HKEY parent, const wchar_t* name) {
+  using DeleteKeyEx = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+  static const auto ex = reinterpret_cast<DeleteKeyEx>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW")));
+  return ex ? ex(parent, name, kView, 0) : ::RegDeleteKeyW(parent, name);
+}
+
+// Its subkeys first, deepest first; RegDeleteTreeW is not in XP.
+LSTATUS DeleteTree(HKEY parent, const std::wstring& name, int depth) {
+  ScopedKey k;
+  LSTATUS status = ::RegOpenKeyExW(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | DELETE | kView, k.receive());
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<wchar_t> child(256);
+  // The registry nests at most 512 levels; a deeper one is no key of ours.
+  while (depth < 512) {
+    DWORD length = static_cast<DWORD>(child.size());
+    status = ::RegEnumKeyExW(k.get(), 0, child.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA && child.size() < 32768) {
+      child.resize(child.size() * 2);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) break;
+    if ((status = DeleteTree(k.get(), std::wstring(child.data(), length), depth + 1)) != ERROR_SUCCESS) return status;
+  }
+  if (status != ERROR_NO_MORE_ITEMS) return status;
+  k.reset();
+  return DeleteKey(parent, name.c_str());
+}
+
+}  // namespace
+
+std::int32_t Win32Platform::DeleteKeyTree(const std::string& key) {
+  RegPath p;
+  if (!ParseKey(key, p)) return ERROR_INVALID_PARAMETER;
+  const std::size_t last = p.key.rfind(L'\\');
+  ScopedKey parent;
+  const std::wstring parent_key = last == std::wstring::npos ? std::wstring() : p.key.substr(0, last);
+  const LSTATUS status =
+      ::RegOpenKeyExW(p.root, parent_key.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | DELETE | kView, parent.receive());
+  if (status != ERROR_SUCCESS) return status;
+  return DeleteTree(parent.get(), last == std::wstring::npos ? p.key : p.key.substr(last + 1), 0);
 }
 
 std::int32_t Win32Platform::LoadHive(std::string_view name, std::string_view file) {

@@ -43,6 +43,8 @@ class Win32Platform : public Platform {
   std::vector<RegistryReading> ReadRegistryEntries(const std::vector<RegistryEntry>& entries) override;
   std::int32_t WriteRegistryEntry(const RegistryEntry& entry) override;
   std::int32_t EnumerateSubkeys(const std::string& key, std::vector<std::string>& names) override;
+  std::int32_t EnumerateValues(const std::string& key, std::vector<RegistryValue>& values) override;
+  std::int32_t DeleteKeyTree(const std::string& key) override;
   std::string ErrorText(std::int32_t status) override;
   bool RestartSystem() override;
   void RunAside(const std::function<void()>& work) override;
@@ -56,6 +58,8 @@ class Win32Platform : public Platform {
   std::string ProgramFolder() override;
   std::string CommandLine() override;
   std::int32_t AppendToFile(std::string_view path, std::string_view text, std::uint64_t limit) override;
+  std::int32_t WriteNewFile(std::string_view path, const Bytes& data) override;
+  bool GetEnvironmentValue(std::string_view name, std::string& value) override;
   std::vector<std::string> FixedDrives() override;
   std::int32_t LoadHive(std::string_view name, std::string_view file) override;
   std::int32_t UnloadHive(std::string_view name) override;

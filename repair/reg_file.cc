@@ -1,8 +1,6 @@
 #include "repair/reg_file.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <cstddef>
 #include <iterator>
@@ -45,7 +43,7 @@ bool Dword(std::string_view text, std::string& out) {
 
 // hex:<bytes> or hex(<type in hex>):<bytes>, the bytes as two hex digits
 // each, separated by commas; a line may go on after ",\\" on the next.
-bool Hex(std::string_view text, ValueType& type, std::string& out) {
+bool HexValue(std::string_view text, ValueType& type, std::string& out) {
   std::size_t at = 0;
   unsigned long number = 3;  // hex: is REG_BINARY
   if (text.substr(0, 4) != "hex:" && text.substr(0, 4) != "hex(") return false;
@@ -62,10 +60,7 @@ bool Hex(std::string_view text, ValueType& type, std::string& out) {
   }
   out.clear();
   for (std::string_view rest = text.substr(at); !rest.empty();) {
-    if (rest.size() < 2 || !std::isxdigit(static_cast<unsigned char>(rest[0])) ||
-        !std::isxdigit(static_cast<unsigned char>(rest[1]))) {
-      return false;
-    }
+    if (rest.size() < 2 || rest.substr(0, 2).find_first_not_of("0123456789abcdefABCDEF") != rest.npos) return false;
     out.push_back(static_cast<char>(std::strtoul(std::string(rest.substr(0, 2)).c_str(), nullptr, 16)));
     rest.remove_prefix(2);
     if (!rest.empty() && rest[0] != ',') return false;
@@ -73,6 +68,15 @@ bool Hex(std::string_view text, ValueType& type, std::string& out) {
   }
   type = static_cast<ValueType>(number);
   return true;
+}
+
+// `number` in lower-case hex digits, at least `digits` of them.
+std::string Hex(std::uint32_t number, int digits) {
+  std::string out;
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    if (number >> shift || shift < 4 * digits) out += "0123456789abcdef"[(number >> shift) & 15];
+  }
+  return out;
 }
 
 // "text" with \\ and \" escaped, as the registry editor quotes a name or a string.
@@ -163,7 +167,7 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
     RegistryEntry entry{key, name, "", ValueType::kString};
     if (Dword(line.substr(++at), entry.data)) {
       entry.type = ValueType::kDword;
-    } else if (Hex(line.substr(at), entry.type, entry.data)) {
+    } else if (HexValue(line.substr(at), entry.type, entry.data)) {
     } else if (!Quoted(line, at, entry.data) || at != line.size()) {
       continue;
     }
@@ -201,18 +205,12 @@ std::string RegExportText(const std::vector<ExportedKey>& keys) {
         continue;
       }
       if (value.type == ValueType::kDword && value.data.size() == 4) {
-        char digits[9];
-        std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(Le32(value.data, 0)));
-        text += "dword:" + std::string(digits) + "\r\n";
+        text += "dword:" + Hex(Le32(value.data, 0), 8) + "\r\n";
         continue;
       }
-      char prefix[16];
       const auto type = static_cast<std::uint32_t>(value.type);
-      std::snprintf(prefix, sizeof prefix, type == 3 ? "hex:" : "hex(%x):", static_cast<unsigned>(type));
-      text += prefix;
-      for (std::size_t i = 0; i < value.data.size(); ++i) {
-        text += std::string(i ? "," : "") + "0123456789abcdef"[value.data[i] >> 4] + "0123456789abcdef"[value.data[i] & 15];
-      }
+      text += type == 3 ? "hex:" : "hex(" + Hex(type, 1) + "):";
+      for (std::size_t i = 0; i < value.data.size(); ++i) text += (i ? "," : "") + Hex(value.data[i], 2);
       text += "\r\n";
     }
   }

@@ -262,7 +262,8 @@ namespace {
 // not in XP's advapi32: there RegDeleteKeyW, whose view is the only one.
 LSTATUS DeleteKey(HKEY parent, const wchar_t* name) {
   using DeleteKeyEx = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-  static const auto ex = reinterpret_cast<DeleteKeyEx>(
+  // Looked up per call: a function-local static would bring in the library's guard machinery.
+  const auto ex = reinterpret_cast<DeleteKeyEx>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW")));
   return ex ? ex(parent, name, kView, 0) : ::RegDeleteKeyW(parent, name);
 }

@@ -168,6 +168,12 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
     if (Dword(line.substr(++at), entry.data)) {
       entry.type = ValueType::kDword;
     } else if (HexValue(line.substr(at), entry.type, entry.data)) {
+      // Text as the registry API gives it: UTF-8, without the final NUL.
+      if (entry.type == ValueType::kString || entry.type == ValueType::kExpandString ||
+          entry.type == ValueType::kMultiString) {
+        entry.data = Utf8FromUtf16Le(Bytes(entry.data.begin(), entry.data.end()));
+        if (!entry.data.empty() && entry.data.back() == '\0') entry.data.pop_back();
+      }
     } else if (!Quoted(line, at, entry.data) || at != line.size()) {
       continue;
     }
@@ -197,7 +203,8 @@ std::string RegExportText(const std::vector<ExportedKey>& keys) {
     text += "\r\n[" + key.key + "]\r\n";
     for (const RegistryValue& value : key.values) {
       text += (value.name.empty() ? "@" : Quote(value.name)) + "=";
-      const std::string as_text = Utf8FromUtf16Le(value.data);
+      std::string as_text = Utf8FromUtf16Le(value.data);
+      if (!as_text.empty() && as_text.back() == '\0') as_text.pop_back();
       const bool control = std::any_of(as_text.begin(), as_text.end(), [](char c) { return c >= 0 && c < 0x20; });
       // Only a string that comes back byte for byte is written as one.
       if (value.type == ValueType::kString && !control && RawData(ValueType::kString, as_text) == value.data) {

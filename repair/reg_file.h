@@ -34,10 +34,10 @@ const char* TemplateWindows(int id);
 SafeBootTemplate LoadTemplate(Platform& platform, int id);
 
 // Reads the registry editor's export format: "[key]" lines, and "@=" and
-// "name"= values, strings with \\ and \" escapes, dword:<hex>, and hex:
-// and hex(<type>): bytes (a value of that type holding those bytes, as
-// EnumerateValues gives them). A key without values is one entry; a key with
-// values gives one entry per value. Anything else is ignored.
+// "name"= values: strings with \\ and \" escapes, dword:<hex>, and hex: and
+// hex(<type>): bytes, each value as ReadRegistryEntry gives it. A key without
+// values is one entry; a key with values gives one entry per value.
+// Anything else is ignored.
 std::vector<RegistryEntry> ParseRegText(std::string_view text);
 
 // The bytes the registry holds for a value as ReadRegistryEntry, and the

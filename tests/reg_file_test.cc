@@ -102,10 +102,10 @@ TEST(ParseRegTextTest, ReadsKeysStringsDwordsAndBytes) {
          {"[K]\r\n\"D\"=dword:0000001f\r\n@=dword:FFFFFFFF\r\n\"z\"=dword:0",
           {{"K", "D", "31", kDword}, {"K", "", "4294967295", kDword}, {"K", "z", "0", kDword}}},
          // Bytes of any type, a long value going on over lines.
-         {"[K]\r\n\"b\"=hex:01,FF\r\n\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n\"l\"=hex(7):61,00,\\\r\n  00,00\r\n"
+         {"[K]\r\n\"b\"=hex:01,FF\r\n\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n\"l\"=hex(7):61,00,\\\r\n  00,00,00,00\r\n"
           "@=hex(0):\r\n\"x\"=hex(1000):02\r\n",
           {{"K", "b", "\x01\xff", ValueType::kBinary}, {"K", "q", std::string("\x01\0\0\0\0\0\0\0", 8), ValueType{11}},
-           {"K", "l", std::string("a\0\0\0", 4), ValueType::kMultiString}, {"K", "", "", ValueType::kNone},
+           {"K", "l", std::string("a\0", 2), ValueType::kMultiString}, {"K", "", "", ValueType::kNone},
            {"K", "x", "\x02", ValueType{0x1000}}}},
          // Broken lines are skipped; deletions and values before any key ignored.
          {"[K]\r\n\"h\"=hex:1\r\n\"h\"=hex(zz):01\r\n\"h\"=hex:01,,02\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n\"d\"=dword:\r\n"

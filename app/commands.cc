@@ -30,6 +30,15 @@ std::string Switch(const std::string& arg) {
   return AsciiLower(arg.substr(1));
 }
 
+// An argument without its quotes: a quote is never part of a path or of an
+// entry named, and one may be left in by the shell, or by "D:\Windows\"
+// (whose \" the runtime reads as a quote).
+std::string Unquoted(const std::string& arg) {
+  std::string out;
+  for (char c : arg) out += c == '"' ? "" : std::string(1, c);
+  return out;
+}
+
 Command Bad() {
   Command command;
   command.action = Action::kBadArguments;
@@ -44,18 +53,13 @@ Command ParseArguments(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string name = Switch(args[i]);
     if (name == "remove") {
-      if (++i == args.size() || args[i].empty()) return Bad();
-      command.remove.push_back(args[i]);
+      if (++i == args.size() || Unquoted(args[i]).empty()) return Bad();
+      command.remove.push_back(Unquoted(args[i]));
       continue;
     }
     if (name.empty() || !names.insert(name).second) return Bad();
-    if (name == "offline") {
-      // The folder is the next argument, whatever it looks like. A quote is
-      // never part of a path: one left in by the shell, or by "D:\Windows\"
-      // (whose \" the runtime reads as a quote), is dropped.
-      if (++i == args.size()) return Bad();
-      for (char c : args[i]) command.offline_folder += c == '"' ? "" : std::string(1, c);
-      if (command.offline_folder.empty()) return Bad();
+    if (name == "offline") {  // the folder is the next argument, whatever it looks like
+      if (++i == args.size() || (command.offline_folder = Unquoted(args[i])).empty()) return Bad();
     }
   }
   using Names = std::set<std::string>;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
+#include "repair/environment.h"
 #include "repair/removal.h"
 #include "repair/text.h"
 #include "tests/fake_platform.h"
@@ -55,6 +56,12 @@ TEST(RemovalTest, WhatMayNotGoIsRefusedWithNothingChanged) {
       EXPECT_TRUE(fake.keys == keys && fake.log.empty()) << why << ": nothing saved, written or started";
     }
   }
+  FakePlatform fake;  // a recovery environment's own registry, as for /fix
+  Attacked(fake);
+  fake.keys[kMiniNtKey];
+  fake.keys["HKEY_LOCAL_MACHINE\\SYSTEM\\Setup"]["SystemSetupInProgress"] = StoredValue("1", ValueType::kDword);
+  EXPECT_EQ(RunCommand(fake, ParseArguments({"/remove", "Network\\AnyDesk"})), kExitUsage);
+  EXPECT_TRUE(fake.output.starts_with("This is a recovery environment") && fake.log.empty()) << fake.output;
 }
 
 TEST(RemovalTest, SavedFirstThenRemovedAndTheFilePutsEveryValueBack) {

@@ -175,6 +175,21 @@ class Prefix:
             self.stop()
             self.wine("regedit", "/S", r"C:\setup.reg", timeout=60)
 
+    @contextlib.contextmanager
+    def server_held(self):
+        """Keeps the prefix's server, and so its registry, up: Wine's own boot runs at every start of the server
+        and deletes the RunOnce values it finds; planted while a waiting cmd holds the server, after its boot,
+        they stay."""
+        self.wine("reg", "query", r"HKCU\Software\Wine")
+        holder = subprocess.Popen([LOADERS[self.arch], "cmd"], env=self.env(), stdin=subprocess.PIPE,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(3)  # its boot's RunOnce pass is over
+        try:
+            yield
+        finally:
+            holder.kill()
+            holder.wait()
+
     def export(self, key):
         """The key and its subkeys as {key path: {value name: data text}}, lower case."""
         target = self.win_path("export.reg")

@@ -554,6 +554,101 @@ def every_repair_leaves_its_record_beside_the_program(run):
         check_eq((text(log).startswith("==== "), os.path.getsize(log + ".old")), (True, 1200000), "a full log")
 
 
+BOOT = r"HKEY_LOCAL_MACHINE\BCD00000000\Objects\{%s}\Elements\%s"
+SERVICES = SAFEBOOT.replace(r"Control\SafeBoot", "Services")
+WINLOGON = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon"
+OUTSIDE = " (outside the Windows and Program Files folders)"
+
+
+def foreign_entries_and_what_else_holds_safe_mode_named_and_removed_with_a_copy(run):
+    """As ransomware leaves it: a foreign service in Minimal that runs from C:\\Users\\Public, a remote-access
+    tool's in Network, a driver whose file is gone, automatic logon with a password, a "*" RunOnce value and a boot
+    entry forced into Safe Mode. /check names each with its file; /remove takes the two named, saved first, and
+    the registry editor's import of the saved file puts them back value for value; Windows' own entry is refused.
+    The same offline on an installed Windows on D:."""
+    with run.prefix() as p:
+        p.set_version("win10")
+        p.put(r"users\Public\vt.exe", b"MZ")
+        p.put(r"Program Files\AnyDesk\AnyDesk.exe", b"MZ")
+        p.put(r"stick\veltrik.exe", Path(p.build, "veltrik.exe").read_bytes())
+        minimal, network = SAFEBOOT + r"\Minimal\backupvt", SAFEBOOT + r"\Network\AnyDesk"
+        default = "6d5c1ef2-0000-4000-8000-00000000e2e0"
+        p.import_reg("".join("[%s]\n%s\n\n" % (key, "\n".join(values)) for key, values in (
+            (minimal, ['@="Service"', '"bin"=hex:00,ff', '"dw"=dword:ffffffff', '"q"=hex(b):01,00,00,00,00,00,00,80',
+                       '"multi"=hex(7):61,00,00,00,62,00,00,00,00,00', '"exp"=hex(2):25,00,41,00,25,00,00,00',
+                       '"none"=hex(0):', '"quote"="a\\"b\\\\c"']),
+            (minimal + r"\Enum", ['"0"="Root\\\\LEGACY"']), (network, ['@="Service"']),
+            (SAFEBOOT + r"\Minimal\gonedrv.sys", ['@="Driver"']),
+            (SERVICES + r"\backupvt", ['"Type"=dword:00000010', '"ImagePath"="C:\\\\Users\\\\Public\\\\vt.exe"']),
+            (SERVICES + r"\AnyDesk", ['"Type"=dword:00000010',
+                                     '"ImagePath"="\\"C:\\\\Program Files\\\\AnyDesk\\\\AnyDesk.exe\\" --service"']),
+            (SERVICES + r"\gonedrv", ['"Type"=dword:00000001']),
+            (WINLOGON, ['"AutoAdminLogon"="1"', '"DefaultUserName"="alice"', '"DefaultPassword"="Secr3t-e2e"']),
+            (BOOT % ("9dea862c-5cdd-4e70-acc1-f32b344d4795", "23000003"), ['"Element"="{%s}"' % default]),
+            (BOOT % (default, "25000080"), ['"Element"=hex:00,00,00,00,00,00,00,00']))))
+        planted = p.export(minimal)
+        assert len(planted) == 2, planted
+        with p.server_held():
+            p.import_reg('[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n'
+                         '"*evil"="C:\\\\Users\\\\Public\\\\vt.exe"\n')
+            code, report = p.command("/check", exe=r"C:\stick\veltrik.exe")
+            named = [r"  Minimal\backupvt = Service -> C:\Users\Public\vt.exe" + OUTSIDE,
+                     r"  Minimal\gonedrv.sys = Driver -> C:\windows\System32\drivers\gonedrv.sys (file not found)",
+                     r"  Network\AnyDesk = Service -> C:\Program Files\AnyDesk\AnyDesk.exe",
+                     "Also holding Safe Mode (left as they are): 3",
+                     "  The default boot entry always starts in Safe Mode (safeboot minimal); undo: bcdedit "
+                     "/deletevalue {default} safeboot",
+                     "  Automatic logon as alice, its password stored in the registry; undo: reg add",
+                     r"  Runs once, even in Safe Mode: HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce: *evil = "
+                     r"C:\Users\Public\vt.exe; undo: reg delete"]
+            check_eq((code, [line for line in named if line not in report]), (1, []), "/check: " + report)
+            code, report = p.command("/fix", "/norestart", "/remove", r"minimal\BACKUPVT", "/remove",
+                                     r'"Network\AnyDesk"', exe=r"C:\stick\veltrik.exe")
+            saved = re.search(r"Removed \(saved in (C:\\stick\\Veltrik-removed-[-\d]+\.reg)\): 2\r\n  "
+                              r"Minimal\\backupvt\r\n  Network\\AnyDesk\r\n", report)
+            assert code == 3010 and saved and "Secr3t" not in report, "/fix /remove: %d %s" % (code, report)
+            check_branch(p, {SAFEBOOT + r"\Minimal\gonedrv.sys": {"": '"Driver"'}})
+            check_eq([k for k in p.export(SAFEBOOT) if "backupvt" in k or "anydesk" in k], [], "removed")
+            log = Path(p.win_path(r"stick\Veltrik.log")).read_bytes().decode()
+            assert saved.group(0) in log and "Secr3t" not in log, "the record: " + log
+            p.wine("regedit", "/S", saved.group(1))
+            check_eq(p.export(minimal), planted, "put back by the saved file")
+            code, report = p.command("/remove", r"Minimal\AppInfo", exe=r"C:\stick\veltrik.exe")
+            check_eq((code, "Refused: Minimal\\AppInfo: an entry of the Windows 10 list" in report,
+                      len(os.listdir(p.win_path("stick")))), (2, True, 3), "Windows' own: " + report)
+
+        # Offline: the installed Windows' own services and files, its C: found on D:.
+        drive = p.add_drive("d")
+        config = os.path.join(drive, "Windows", "System32", "config")
+        os.makedirs(config)
+        os.makedirs(os.path.join(drive, "Program Files", "AnyDesk"))
+        Path(drive, "Program Files", "AnyDesk", "AnyDesk.exe").write_bytes(b"MZ")
+        set1 = r"ControlSet001\%s"
+        Path(config, "SYSTEM").write_bytes(wine_hive({"Select": {"Default": "dword:00000001"}, **{
+            set1 % k: v for k, v in (
+                (r"Control\SafeBoot\Network\AnyDesk", {"": '"Service"'}),
+                (r"Control\SafeBoot\Minimal\backupvt", {"": '"Service"'}),
+                (r"Services\AnyDesk", {"ImagePath": '"\\"C:\\\\Program Files\\\\AnyDesk\\\\AnyDesk.exe\\""'}),
+                (r"Services\backupvt", {"ImagePath": '"\\\\??\\\\C:\\\\Users\\\\Public\\\\vt.exe"'}))}}))
+        Path(config, "SOFTWARE").write_bytes(wine_hive({
+            r"Microsoft\Windows NT\CurrentVersion": {"CurrentVersion": '"6.1"', "SystemRoot": '"C:\\\\Windows"'},
+            r"Microsoft\Windows NT\CurrentVersion\Winlogon": {"Shell": '"evil.exe"'},
+            r"Microsoft\Windows\CurrentVersion": {"ProgramFilesDir": '"C:\\\\Program Files"'}}))
+        p.stop()  # Wine finds the new drive when it starts again
+        code, report = p.command("/check", "/offline", r"D:\Windows", exe=r"C:\stick\veltrik.exe")
+        for line in (r"  Minimal\backupvt = Service -> D:\Users\Public\vt.exe (file not found)" + OUTSIDE,
+                     r"  Network\AnyDesk = Service -> D:\Program Files\AnyDesk\AnyDesk.exe" + "\r\n",
+                     "  Logon shell replaced: Shell = evil.exe; undo: "):
+            assert line in report, "%r not in /check /offline: %s" % (line, report)
+        code, report = p.command("/fix", "/offline", r"D:\Windows", "/remove", r"Network\AnyDesk",
+                                 exe=r"C:\stick\veltrik.exe")
+        saved = re.search(r"Removed \(saved in (C:\\stick\\Veltrik-removed-[-\d]+\.reg)\): 1\r\n", report)
+        assert code == 3010 and saved and report.startswith("Backup of the SYSTEM hive: "), report
+        text = Path(p.win_path(saved.group(1)[3:])).read_bytes().decode("utf-16")
+        assert "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot\\Network\\AnyDesk]\r\n@=\"Service\"" \
+            in text, text
+
+
 # Cases that run side by side, the hung import (which mostly waits) the first of them. With more than two on a
 # 2-core machine, Wine's own tools now and then never end in a prefix that was just stopped and started again.
 LANES = int(os.environ.get("VELTRIK_E2E_LANES", "2"))
@@ -568,7 +663,8 @@ CASES = [(window_by_mouse_and_by_keyboard_alone, (X64, WOW64)), (window_scales_w
          (odd_browser_entries_start_the_registered_browser_or_the_fallback, (X64, WOW64)),
          (command_line_checks_and_fixes_with_exit_codes, EVERY),
          (recovery_environment_repairs_the_installed_windows_offline, (X64, WOW64)),
-         (every_repair_leaves_its_record_beside_the_program, (X64,))]
+         (every_repair_leaves_its_record_beside_the_program, (X64,)),
+         (foreign_entries_and_what_else_holds_safe_mode_named_and_removed_with_a_copy, (X64,))]
 
 
 def main():

@@ -57,7 +57,12 @@ std::string OfflineMessage(const std::string& folder, const RepairResult& result
   const char* said = !Whole(result.outcome)                      ? " was NOT repaired."
                      : result.outcome == Outcome::kNothingToRepair ? " is whole: there was nothing to repair."
                                                                    : " is repaired.";
-  return "Safe Mode of the Windows in " + folder + said + kNl + kNl + result.report;
+  if (!Whole(result.outcome)) return "Safe Mode of the Windows in " + folder + said + kNl + kNl + result.report;
+  // A whole branch needs no listing in a box: its backup, what is left to do, and the log.
+  const std::string backup = result.report.substr(0, result.report.find(kNl) + 2);
+  return "Safe Mode of the Windows in " + folder + said + kNl + kNl +
+         (backup.starts_with("Backup of the SYSTEM hive: ") ? backup : "") +
+         HowToFinish(result.outcome, Restart::kNone, true, false) + result.log.line;
 }
 
 std::string RecoveryRefusal(const std::vector<std::string>& found) {

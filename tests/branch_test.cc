@@ -1,7 +1,4 @@
 // The check of the branch against its list, and its completion through the registry API.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "repair/branch.h"
 #include "repair/reg_file.h"

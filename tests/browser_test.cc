@@ -1,7 +1,4 @@
 // The browser the pages open in: the user's registered one, else Internet Explorer on the system drive.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/browser.h"
 #include "app/constants.h"
 #include "tests/fake_platform.h"

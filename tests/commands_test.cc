@@ -1,7 +1,4 @@
 // What the program's own arguments ask for; anything else gets the usage text and changes nothing.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "tests/fake_platform.h"
 

@@ -1,8 +1,5 @@
 // Where the program runs: a recovery environment refuses its own registry; a MiniNT key planted in a running
 // Windows is only named.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "repair/environment.h"
 #include "app/commands.h"
 #include "app/form.h"

@@ -1,7 +1,5 @@
 #include "tests/fake_platform.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>

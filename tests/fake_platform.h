@@ -1,6 +1,10 @@
 // A recording stand-in for the operating system: in-memory registry and files,
-// one ordered log of every effect, and any operation made to fail on demand.
+// one ordered log of every effect, and any operation made to fail on demand;
+// with it the test framework every test file uses.
 #pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>

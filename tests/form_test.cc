@@ -1,9 +1,6 @@
 // The window's logic: paths at start, the pages it opens, FIX's sequence and busy state, what its boxes say,
 // and FIX in a recovery environment. (Launch styles, clicks, a hijacked editor, a blocked .reg name, a missing
 // shutdown program and clicks in a hung import are proven under Wine; each mode's outcomes in repair_test.cc.)
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/form.h"
 #include "app/constants.h"
 #include "repair/environment.h"

@@ -1,8 +1,5 @@
 // Which Windows' list a repair uses: the running Windows' by its version, an installed one's by its SOFTWARE
 // hive, else its kernel, else its profiles folder; said the same way in the report and the record.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "repair/list_choice.h"
 #include "tests/fake_platform.h"

@@ -1,8 +1,5 @@
 // The record every repair leaves beside the program. (The one handle that refuses links, and the move aside
 // of a full log, are proven under Wine.)
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "app/form.h"
 #include "repair/log.h"

@@ -1,8 +1,5 @@
 // An installed Windows repaired from a recovery environment: its hives loaded beside the running system's,
 // backed up first, always unloaded. (Wine's own hive format and its unload are proven end to end.)
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "repair/offline.h"
 #include "tests/fake_platform.h"

@@ -1,8 +1,5 @@
 // The templates, their conversion into the .reg file, and the reader of what the branch must hold. (That the
 // templates are exactly their entry lists in tools/ is a static check.)
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include "repair/reg_file.h"
 #include "tests/fake_platform.h"

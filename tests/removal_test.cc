@@ -1,8 +1,5 @@
 // Foreign entries removed at the technician's word: refused with nothing changed, saved before the first
 // deletion in a file that puts every value back, deleted and read back; alone, with /fix and offline.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "repair/environment.h"
 #include "repair/removal.h"

@@ -1,8 +1,5 @@
 // One repair, asked for by each mode: each start state repaired from the window, by /fix and offline in an
 // installed Windows in the same state, and what each did, as stated facts.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "app/commands.h"
 #include "app/form.h"
 #include "repair/repair.h"

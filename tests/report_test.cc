@@ -1,8 +1,5 @@
 // The technician's report: what else sits beside the list, and the old data of every type it keeps as
 // evidence, escaped and bounded whatever the registry holds.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include "app/commands.h"
 #include "repair/reg_file.h"

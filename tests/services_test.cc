@@ -1,8 +1,5 @@
 // What a foreign entry starts: the file of its service as the service control manager finds it, on the
 // running Windows and on an installed one whose drive has another letter now.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <set>
 
 #include "app/commands.h"

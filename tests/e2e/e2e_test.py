@@ -346,8 +346,8 @@ def command_line_checks_and_fixes_with_exit_codes(run):
         key = "HKEY_LOCAL_MACHINE\\" + POLICY
         state = "SafeBoot branch (Windows 10 list): "
         evil = {SAFEBOOT + "\\Minimal\\EvilSvc": {"": '"Service"'}, SAFEBOOT + "\\Network\\evil.sys": {"": '"Driver"'}}
-        named = ["Not in the Windows 10 list (left as they are): 2", "  Minimal\\EvilSvc = Service",
-                 "  Network\\evil.sys = Driver"]
+        named = ["Not in the Windows 10 list (left as they are): 2", "  Minimal\\EvilSvc = Service (no service of that "
+                 "name)", "  Network\\evil.sys = Driver (no service of that name)"]
         steps = [  # arguments, exit code, the report's lines, restarts, policy lifted
             ("/check", 1, [state + "not whole; 236 of 236 entries missing; first missing: " + SAFEBOOT], 0, False),
             ("/norestart /fix", 3010, [state + "repaired, 236 of 236 entries in place",

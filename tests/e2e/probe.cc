@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/win32/desktop_shell.h"
 
@@ -27,7 +28,7 @@ static void WriteControls(HWND window, FILE* out) {
   for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     char cls[64] = "";
     ::GetClassNameA(child, cls, sizeof cls);
-    char name[512] = "";
+    std::string name;
     IAccessible* accessible = nullptr;
     if (SUCCEEDED(
             ::AccessibleObjectFromWindow(child, OBJID_CLIENT, kIAccessible, reinterpret_cast<void**>(&accessible)))) {
@@ -36,15 +37,19 @@ static void WriteControls(HWND window, FILE* out) {
       self.lVal = CHILDID_SELF;
       BSTR text = nullptr;
       if (accessible->get_accName(self, &text) == S_OK && text) {
-        ::WideCharToMultiByte(CP_UTF8, 0, text, -1, name, sizeof name, nullptr, nullptr);
+        // As long as it is: a box may hold a whole report.
+        name.resize(::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr) + 1);
+        name.resize(::WideCharToMultiByte(CP_UTF8, 0, text, -1, name.data(), static_cast<int>(name.size()), nullptr,
+                                          nullptr));
+        if (!name.empty()) name.pop_back();  // its NUL
         ::SysFreeString(text);
       }
       accessible->Release();
     }
-    for (char* c = name; *c; ++c) *c = *c == '\r' || *c == '\n' ? ' ' : *c;  // a box's text has line breaks
+    for (char& c : name) c = c == '\r' || c == '\n' ? ' ' : c;  // a box's text has line breaks
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     const bool stop = (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
-    std::fprintf(out, "%s|%s|%d|%d\n", cls, name, stop ? 1 : 0, child == thread.hwndFocus ? 1 : 0);
+    std::fprintf(out, "%s|%s|%d|%d\n", cls, name.c_str(), stop ? 1 : 0, child == thread.hwndFocus ? 1 : 0);
   }
   ::CoUninitialize();
 }

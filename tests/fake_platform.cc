@@ -306,6 +306,13 @@ void ExpectAllUnloaded(const FakePlatform& fake) {
   }
 }
 
+void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
+  fake.version = {10, 0};
+  fake.PutList(kTemplateWin10);
+  fake.keys[kSafeBoot].erase("AlternateShell");
+  if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
+}
+
 std::string RandomText(std::mt19937& rng, size_t max_len) {
   static const char kAlphabet[] = "\\\\\\\r\n\"\0 :Cc{}[]@=-?\xFF\xFE\xE9";
   std::string s(std::uniform_int_distribution<size_t>(0, max_len)(rng), ' ');

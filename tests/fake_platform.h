@@ -204,6 +204,9 @@ void Install(FakePlatform& fake, FakePlatform::Keys software = Software("6.1"));
 // The entries of template `id` that the registry lacks in `control_set`, as the API reads it.
 size_t MissingEntries(FakePlatform& fake, int id, const std::string& control_set = kCurrentControlSet);
 
+// Windows 10 with its whole list, but for the shell: absent, or `shell`.
+void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell);
+
 // Every hive loaded is unloaded, and no key of it is left.
 void ExpectAllUnloaded(const FakePlatform& fake);
 

@@ -12,14 +12,6 @@ using ::testing::HasSubstr;
 
 const std::string kBeside = kLog, kInWindows = "C:\\WINDOWS\\Veltrik.log";
 
-// Windows 10 with its whole list, but for the shell.
-void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
-  fake.version = {10, 0};
-  fake.PutList(kTemplateWin10);
-  fake.keys[kSafeBoot].erase("AlternateShell");
-  if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
-}
-
 TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeReport) {
   const std::string kHead = "==== 2026-12-07 17:15:00 +01:00  " + kTitle + " (x64)\r\nStarted from: ";
   const std::string kShell = "AlternateShell = (not a string: REG_EXPAND_SZ %SystemRoot%\\system32\\evil.exe) -> "

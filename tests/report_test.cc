@@ -11,14 +11,6 @@ namespace {
 using ::testing::HasSubstr;
 const std::string kBeside = kLog;
 
-// Windows 10 with its whole list, but for the shell.
-void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
-  fake.version = {10, 0};
-  fake.PutList(kTemplateWin10);
-  fake.keys[kSafeBoot].erase("AlternateShell");
-  if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
-}
-
 TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
   using Keys = std::vector<std::pair<std::string, std::optional<StoredValue>>>;  // under SafeBoot; default value
   const std::optional<StoredValue> kService = StoredValue("Service"), kNoDefault;

@@ -86,23 +86,6 @@ TEST(ServicesTest, EachForeignEntryNamesWhatItStartsAndWhatToLookAt) {
       kOutside + "\r\n"
       "  Network\\gone.SYS = Service -> C:\\WINDOWS\\System32\\drivers\\gone.sys (file not found)\r\n"));
 
-  // Offline: the installed Windows' own services and files, its C: found on D:.
-  fake = FakePlatform();
-  Install(fake, Software("6.1"));
-  auto& software = fake.hives[kConfig + "SOFTWARE"];
-  software["Microsoft\\Windows NT\\CurrentVersion"]["SystemRoot"] = "C:\\WINDOWS";
-  software["Microsoft\\Windows\\CurrentVersion"]["ProgramFilesDir"] = "C:\\Program Files";
-  fake.PutList(kTemplateWin7, false, true);
-  fake.LoadHive("Planted", kConfig + "SYSTEM");
-  const std::string installed = "HKEY_LOCAL_MACHINE\\Planted\\ControlSet002";
-  Service(fake, installed, "Network\\AnyDesk", "AnyDesk", "\"C:\\Program Files\\AnyDesk\\AnyDesk.exe\" --service");
-  Service(fake, installed, "Minimal\\backupvt", "backupvt", "\\??\\C:\\Users\\Public\\vt.exe");
-  fake.UnloadHive("Planted");
-  fake.files["D:\\Program Files\\AnyDesk\\AnyDesk.exe"] = {'M', 'Z'};
-  EXPECT_EQ(RunCommand(fake, ParseArguments({"/check", "/offline", "D:\\Windows"})), kExitOk);
-  EXPECT_THAT(fake.output, ::testing::EndsWith(
-      "  Minimal\\backupvt = Service -> D:\\Users\\Public\\vt.exe (file not found)" + kOutside + "\r\n"
-      "  Network\\AnyDesk = Service -> D:\\Program Files\\AnyDesk\\AnyDesk.exe\r\n"));
 }
 
 }  // namespace

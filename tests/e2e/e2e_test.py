@@ -381,19 +381,20 @@ def command_line_checks_and_fixes_with_exit_codes(run):
         check_branch(p, {SAFEBOOT + "\\Minimal\\EvilSvc": evil[SAFEBOOT + "\\Minimal\\EvilSvc"]})
 
 
-def install_windows(drive, version, control_set, logs=("SYSTEM.LOG1",)):
+def install_windows(drive, version, control_set, logs=("SYSTEM.LOG1",), system=None, software=None):
     """A Windows installed in `drive`'s folder: its list in `control_set` (which Select\\Default names) with two
-    thirds gone and a hijacked shell, a ControlSet002 to leave alone; SOFTWARE with its version. Returns the config
-    folder and the SYSTEM hive's bytes."""
+    thirds gone and a hijacked shell, a ControlSet002 to leave alone, and `system`'s keys in `control_set`; SOFTWARE
+    with its version and `software`'s keys. Returns the config folder and the SYSTEM hive's bytes."""
     config = os.path.join(drive, "Windows", "System32", "config")
     os.makedirs(config)
     shell = SAFEBOOT.lower().replace("hkey_local_machine\\system\\currentcontrolset", control_set)
     kept = {k.replace(SAFEBOOT.lower(), shell): v for k, v in sorted(LISTS[version].items())[::3]}
     system = wine_hive({"Select": {"Default": "dword:%08d" % int(control_set[-3:])}, **kept, shell: {
-        "AlternateShell": '"evil.exe"'}, "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'}})
+        "AlternateShell": '"evil.exe"'}, "ControlSet002\\Control\\SafeBoot": {"AlternateShell": '"old.exe"'},
+        **{control_set + "\\" + k: v for k, v in (system or {}).items()}})
     version = {"win7": "6.1", "winxp": "5.1"}[version]
     for name, data in (("SYSTEM", system), ("SOFTWARE", wine_hive({"Microsoft\\Windows NT\\CurrentVersion": {
-            "CurrentVersion": '"%s"' % version}}))) + tuple((log, b"log") for log in logs):
+            "CurrentVersion": '"%s"' % version}, **(software or {})}))) + tuple((log, b"log") for log in logs):
         Path(config, name).write_bytes(data)
     return config, system
 
@@ -619,34 +620,27 @@ def foreign_entries_and_what_else_holds_safe_mode_named_and_removed_with_a_copy(
 
         # Offline: the installed Windows' own services and files, its C: found on D:.
         drive = p.add_drive("d")
-        config = os.path.join(drive, "Windows", "System32", "config")
-        os.makedirs(config)
+        install_windows(drive, "win7", "controlset001", system={
+            r"Control\SafeBoot\Network\AnyDesk": {"": '"Service"'}, r"Control\SafeBoot\Minimal\vt": {"": '"Service"'},
+            r"Services\AnyDesk": {"ImagePath": r'"\"C:\\Program Files\\AnyDesk\\AnyDesk.exe\""'},
+            r"Services\vt": {"ImagePath": r'"\\??\\C:\\Users\\Public\\vt.exe"'}}, software={
+            r"Microsoft\Windows NT\CurrentVersion": {"CurrentVersion": '"6.1"', "SystemRoot": r'"C:\\Windows"'},
+            r"Microsoft\Windows NT\CurrentVersion\Winlogon": {"Shell": '"evil.exe"'},
+            r"Microsoft\Windows\CurrentVersion": {"ProgramFilesDir": r'"C:\\Program Files"'}})
         os.makedirs(os.path.join(drive, "Program Files", "AnyDesk"))
         Path(drive, "Program Files", "AnyDesk", "AnyDesk.exe").write_bytes(b"MZ")
-        set1 = r"ControlSet001\%s"
-        Path(config, "SYSTEM").write_bytes(wine_hive({"Select": {"Default": "dword:00000001"}, **{
-            set1 % k: v for k, v in (
-                (r"Control\SafeBoot\Network\AnyDesk", {"": '"Service"'}),
-                (r"Control\SafeBoot\Minimal\backupvt", {"": '"Service"'}),
-                (r"Services\AnyDesk", {"ImagePath": '"\\"C:\\\\Program Files\\\\AnyDesk\\\\AnyDesk.exe\\""'}),
-                (r"Services\backupvt", {"ImagePath": '"\\\\??\\\\C:\\\\Users\\\\Public\\\\vt.exe"'}))}}))
-        Path(config, "SOFTWARE").write_bytes(wine_hive({
-            r"Microsoft\Windows NT\CurrentVersion": {"CurrentVersion": '"6.1"', "SystemRoot": '"C:\\\\Windows"'},
-            r"Microsoft\Windows NT\CurrentVersion\Winlogon": {"Shell": '"evil.exe"'},
-            r"Microsoft\Windows\CurrentVersion": {"ProgramFilesDir": '"C:\\\\Program Files"'}}))
         p.stop()  # Wine finds the new drive when it starts again
-        code, report = p.command("/check", "/offline", r"D:\Windows", exe=r"C:\stick\veltrik.exe")
-        for line in (r"  Minimal\backupvt = Service -> D:\Users\Public\vt.exe (file not found)" + OUTSIDE,
+        report = p.command("/check", "/offline", r"D:\Windows", exe=r"C:\stick\veltrik.exe")[1]
+        for line in (r"  Minimal\vt = Service -> D:\Users\Public\vt.exe (file not found)" + OUTSIDE,
                      r"  Network\AnyDesk = Service -> D:\Program Files\AnyDesk\AnyDesk.exe" + "\r\n",
                      "  Logon shell replaced: Shell = evil.exe; undo: "):
             assert line in report, "%r not in /check /offline: %s" % (line, report)
         code, report = p.command("/fix", "/offline", r"D:\Windows", "/remove", r"Network\AnyDesk",
                                  exe=r"C:\stick\veltrik.exe")
-        saved = re.search(r"Removed \(saved in (C:\\stick\\Veltrik-removed-[-\d]+\.reg)\): 1\r\n", report)
+        saved = re.search(r"Removed \(saved in C:\\(stick\\Veltrik-removed-[-\d]+\.reg)\): 1\r\n", report)
         assert code == 3010 and saved and report.startswith("Backup of the SYSTEM hive: "), report
-        text = Path(p.win_path(saved.group(1)[3:])).read_bytes().decode("utf-16")
         assert "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\SafeBoot\\Network\\AnyDesk]\r\n@=\"Service\"" \
-            in text, text
+            in Path(p.win_path(saved.group(1))).read_bytes().decode("utf-16"), "the saved file"
 
 
 # Cases that run side by side, the hung import (which mostly waits) the first of them. With more than two on a

@@ -46,19 +46,6 @@ TEST(DerivePathsTest, DerivesDriveAndWindowsDirectory) {
   }
 }
 
-TEST(DerivePathsTest, AnySystemFolderGivesAWindowsFolderThatIsItsPrefix) {
-  std::mt19937 rng(1);
-  for (int round = 0; round < 400; ++round) {
-    FakePlatform fake;
-    fake.system_directory = RandomText(rng, 300).c_str();  // up to the first NUL, as a C string ends
-    WindowState state;
-    DerivePaths(fake, state);
-    EXPECT_EQ(state.strWinDir.back(), '\\');
-    EXPECT_EQ(state.strSysDir.rfind(state.strWinDir, 0), 0u) << "the Windows folder is a prefix";
-    EXPECT_LE(state.strSysDrive.size(), 3u);
-  }
-}
-
 // Pages open as the user, never with the program's rights (any other launch
 // would show in the log); where the desktop shell cannot open them, nothing
 // else is started and the window works on.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <tuple>
 
@@ -311,6 +312,36 @@ void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell) {
   fake.PutList(kTemplateWin10);
   fake.keys[kSafeBoot].erase("AlternateShell");
   if (shell) fake.keys[kSafeBoot]["AlternateShell"] = *shell;
+}
+
+std::vector<std::vector<std::string>> Rows(const std::string& name) {
+  std::ifstream file(std::string(VELTRIK_TESTS) + "/" + name + ".tsv");
+  EXPECT_TRUE(file.good()) << name;
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    for (std::size_t at = 0; (at = line.find("\\x", at)) != std::string::npos; ++at) {
+      const std::string hex = line.substr(at + 2, 2);
+      if (hex.size() == 2 && std::isxdigit(hex[0]) && std::isxdigit(hex[1])) {
+        line.replace(at, 4, 1, static_cast<char>(std::stoi(hex, nullptr, 16)));
+      }
+    }
+    rows.emplace_back();
+    for (std::size_t at = 0, tab; at <= line.size(); at = tab + 1) {
+      tab = std::min(line.find('\t', at), line.size());
+      rows.back().push_back(line.substr(at, tab - at));
+    }
+  }
+  return rows;
+}
+
+std::vector<std::string> Items(const std::string& field) {
+  std::vector<std::string> items;
+  for (std::size_t at = 0, bar; !field.empty() && at <= field.size(); at = bar + 3) {
+    bar = std::min(field.find(" | ", at), field.size());
+    items.push_back(field.substr(at, bar - at));
+  }
+  return items;
 }
 
 std::string RandomText(std::mt19937& rng, size_t max_len) {

@@ -210,6 +210,12 @@ void Hijacked(FakePlatform& fake, std::optional<StoredValue> shell);
 // Every hive loaded is unloaded, and no key of it is left.
 void ExpectAllUnloaded(const FakePlatform& fake);
 
+// The rows of the table tests/<name>.tsv, their fields apart by tabs; lines that are empty or begin with "#" are
+// not rows, and \xHH in a field stands for that byte.
+std::vector<std::vector<std::string>> Rows(const std::string& name);
+// A field's items apart by " | "; none where it is empty.
+std::vector<std::string> Items(const std::string& field);
+
 // Up to `max_len` bytes, most of them the ones that parsers and escaping trip on.
 std::string RandomText(std::mt19937& rng, size_t max_len);
 

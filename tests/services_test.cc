@@ -1,6 +1,6 @@
 // What a foreign entry starts: the file of its service as the service control manager finds it, on the
 // running Windows and on an installed one whose drive has another letter now.
-#include <set>
+#include <algorithm>
 
 #include "app/commands.h"
 #include "repair/services.h"
@@ -15,34 +15,11 @@ TEST(ServicesTest, AnImagePathIsTheFileProcessCreationRuns) {
                                    return name == "ProgramData" && (value = "C:\\ProgramData", true);
                                  }};
   const WindowsFiles kInstalled = {"D:\\Windows", "C:", {"D:\\Program Files"}, nullptr};
-  const std::string kEvil = "C:\\Program Files\\Evil App\\e.exe";
-  using Files = std::set<std::string>;
-  // image path, a REG_EXPAND_SZ, the Windows, files that are there, the file it runs
-  for (auto [image, expand, windows, files, file] : {
-           std::tuple{std::string("\\SystemRoot\\System32\\drivers\\e.sys"), false, kRunning, Files{},
-                      std::string("C:\\WINDOWS\\System32\\drivers\\e.sys")},
-           {"System32\\drivers\\x.sys", false, kRunning, {}, "C:\\WINDOWS\\System32\\drivers\\x.sys"},
-           {"\\??\\C:\\Users\\Public\\vt.exe", false, kRunning, {}, "C:\\Users\\Public\\vt.exe"},
-           {"%SystemRoot%\\system32\\svchost.exe -k netsvcs", true, kRunning, {}, "C:\\WINDOWS\\system32\\svchost.exe"},
-           {"%systemdrive%\\%ProgramData%\\x.exe", true, kRunning, {}, "C:\\C:\\ProgramData\\x.exe"},
-           {"%ProgramFiles(x86)%\\A\\a.exe -s", true, kRunning, {}, "C:\\Program Files (x86)\\A\\a.exe"},
-           {"%SystemRoot%\\x.exe", false, kRunning, {}, "C:\\WINDOWS\\%SystemRoot%\\x.exe"},  // REG_SZ: as it is
-           {" \"C:\\Program Files\\AnyDesk\\AnyDesk.exe\" --service", false, kRunning, {},
-            "C:\\Program Files\\AnyDesk\\AnyDesk.exe"},
-           // Unquoted: the first prefix that names a file, with or without .exe, as process creation takes it.
-           {kEvil + " -x", false, kRunning, {"C:\\Program.exe", kEvil}, "C:\\Program.exe"},
-           {kEvil + " -x", false, kRunning, {kEvil}, kEvil},
-           {"C:\\Gone\\g.exe -k x", false, kRunning, {}, "C:\\Gone\\g.exe"},
-           {"C:\\Gone\\g -k", false, kRunning, {}, "C:\\Gone\\g -k"},
-           // Offline: its \SystemRoot is the folder given; its own drive C: is D: here.
-           {"\\SystemRoot\\System32\\drivers\\e.sys", false, kInstalled, {}, "D:\\Windows\\System32\\drivers\\e.sys"},
-           {"\\??\\C:\\Users\\Public\\vt.exe", false, kInstalled, {}, "D:\\Users\\Public\\vt.exe"},
-           {"%SystemRoot%\\system32\\svchost.exe -k x", true, kInstalled, {}, "D:\\Windows\\system32\\svchost.exe"},
-           {"%ProgramData%\\x.exe", true, kInstalled, {}, "D:\\Windows\\%ProgramData%\\x.exe"},
-           {"\"C:\\Program Files\\A\\a.exe\" -s", false, kInstalled, {}, "D:\\Program Files\\A\\a.exe"},
-           {"E:\\a.exe", false, kInstalled, {}, "E:\\a.exe"}}) {
-    EXPECT_EQ(ImageFile(image, expand, windows, [&](const std::string& path) { return files.count(path) > 0; }),
-              file) << image;
+  for (const auto& row : Rows("image_paths")) {
+    ASSERT_EQ(row.size(), 5u);
+    const std::vector<std::string> files = Items(row[3]);
+    const auto is_file = [&](const std::string& path) { return std::count(files.begin(), files.end(), path) > 0; };
+    EXPECT_EQ(ImageFile(row[0], row[1] == "1", row[2] == "running" ? kRunning : kInstalled, is_file), row[4]) << row[0];
   }
 }
 

@@ -24,7 +24,9 @@ bool Element(Platform& platform, const std::string& elements, const char* id, st
     return false;
   }
   number = 0;
-  for (std::size_t i = 0; i < data.size() && i < 8; ++i) number |= std::uint64_t{static_cast<unsigned char>(data[i])} << 8 * i;
+  for (std::size_t i = 0; i < data.size() && i < 8; ++i) {
+    number |= std::uint64_t{static_cast<unsigned char>(data[i])} << 8 * i;
+  }
   return true;
 }
 

@@ -33,7 +33,8 @@ std::string SafeBootKey(const SafeBootTemplate& stored) {
 }
 
 // The key and all below it, as they are to be imported again; a fault where a name cannot be carried.
-std::string Collect(Platform& platform, const std::string& key, const std::string& named, std::vector<ExportedKey>& out) {
+std::string Collect(Platform& platform, const std::string& key, const std::string& named,
+                    std::vector<ExportedKey>& out) {
   ExportedKey exported{named, {}};
   if (const std::int32_t status = platform.EnumerateValues(key, exported.values)) {
     return "its values could not be read: " + platform.ErrorText(status);
@@ -92,7 +93,8 @@ Removal RemoveEntries(Platform& platform, const std::vector<std::string>& entrie
                                     [&](const std::string& n) { return AsciiLower(n) == AsciiLower(name); });
     const std::string key = SafeBootKey(stored) + "\\" + section + "\\" + (found == names.end() ? name : *found);
     if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;  // named twice
-    std::string why = found == names.end() ? "it is not there" : Collect(platform, key, AsInstalled(key, loaded_as), saved);
+    const std::string why =
+        found == names.end() ? "it is not there" : Collect(platform, key, AsInstalled(key, loaded_as), saved);
     if (!why.empty()) refused += "Refused: " + Printable(entry) + ": " + why + "\r\n";
     keys.push_back(key);
     shown.push_back(section + "\\" + (found == names.end() ? name : *found));

@@ -29,8 +29,8 @@ constexpr ModeRow kModes[] = {
 Outcome Judge(const ModeRow& mode, const BranchCheck& before, bool wrote, const BranchCheck& after) {
   if (!mode.fix) return before.complete() ? Outcome::kWhole : Outcome::kNotWhole;
   if (!after.complete()) return Outcome::kNotRepaired;
-  // Only a branch that is whole is worth the user's session.
   if (!wrote) return Outcome::kNothingToRepair;
+  // Only a branch that is whole is worth the user's session.
   if (before.complete()) return mode.restart ? Outcome::kReimported : Outcome::kReimportedOnly;
   return mode.restart ? Outcome::kRestarting : Outcome::kRepaired;
 }
@@ -52,7 +52,8 @@ LogRecord RepairRunning(Platform& platform, const RepairRequest& request, const 
   const ModeRow& mode = What(request.mode);
   RunWork(request, [&] {
     const ListChoice choice = ChooseRunningList(platform);
-    Where where{"", {TrimmedFolder(win_dir), "", {}, nullptr}, {"HKEY_LOCAL_MACHINE\\SOFTWARE", TrimmedFolder(win_dir), true}};
+    Where where{"", {TrimmedFolder(win_dir), "", {}, nullptr},
+                {"HKEY_LOCAL_MACHINE\\SOFTWARE", TrimmedFolder(win_dir), true}};
     where.files.variable = [&platform](const std::string& name, std::string& value) {
       return platform.GetEnvironmentValue(name, value);
     };

@@ -87,7 +87,8 @@ std::string ForeignReport(Platform& platform, const SafeBootTemplate& stored, co
   if (found.count == 0) return "";
   // The control set's Services key, beside its Control\SafeBoot.
   const std::string root = stored.entries.front().key;
-  const std::string services = root.substr(0, root.size() - std::string_view("\\Control\\SafeBoot").size()) + "\\Services";
+  const std::string services =
+      root.substr(0, root.size() - std::string_view("\\Control\\SafeBoot").size()) + "\\Services";
   return Listing("Not in the " + std::string(stored.windows) + " list (left as they are)", found.count, found.listed,
                  [&](const ForeignEntry& entry) {
                    std::string line = Printable(entry.name);

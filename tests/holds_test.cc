@@ -55,7 +55,8 @@ TEST(HoldsTest, EachHoldIsNamedWithItsUndoAndNothingElse) {
             "Logon program replaced: Userinit = C:\\WINDOWS\\system32\\userinit.exe,C:\\evil.exe; undo: reg add " +
                 kNamed + " /v Userinit /t REG_SZ /d \"C:\\WINDOWS\\system32\\userinit.exe,\" /f"},
            {RunOnce("HKEY_LOCAL_MACHINE\\SOFTWARE", "*evil"), "Runs once, even in Safe Mode: HKLM\\SOFTWARE" +
-                kRunOnce + ": *evil = C:\\evil.exe; undo: reg delete \"HKLM\\SOFTWARE" + kRunOnce + "\" /v \"*evil\" /f"},
+                kRunOnce + ": *evil = C:\\evil.exe; undo: reg delete \"HKLM\\SOFTWARE" + kRunOnce +
+                "\" /v \"*evil\" /f"},
            {RunOnce("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node", "*x"), "HKLM\\SOFTWARE\\WOW6432Node" + kRunOnce},
            {RunOnce("HKEY_USERS\\S-1-5-21-7\\Software", "*x"), "HKU\\S-1-5-21-7\\Software" + kRunOnce},
            {RunOnce("HKEY_LOCAL_MACHINE\\SOFTWARE", "plain"), ""}}) {

@@ -589,10 +589,14 @@ def foreign_entries_and_what_else_holds_safe_mode_named_and_removed_with_a_copy(
             (BOOT % (default, "25000080"), ['"Element"=hex:00,00,00,00,00,00,00,00']))))
         planted = p.export(minimal)
         assert len(planted) == 2, planted
+        p.import_reg("".join('[%s\\Network\\svc%03d]\n@="Service"\n\n[%s\\svc%03d]\n"ImagePath"="C:\\\\s%03d.exe"\n\n'
+                             % (SAFEBOOT, i, SERVICES, i, i) for i in range(300)))  # 303 foreign entries in all
         with p.server_held():
             p.import_reg('[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n'
                          '"*evil"="C:\\\\Users\\\\Public\\\\vt.exe"\n')
+            began = time.time()
             code, report = p.command("/check", exe=r"C:\stick\veltrik.exe")
+            assert time.time() - began < 20 and "\r\n  and 203 more\r\n" in report, "303 foreign entries: " + report
             named = [r"  Minimal\backupvt = Service -> C:\Users\Public\vt.exe" + OUTSIDE,
                      r"  Minimal\gonedrv.sys = Driver -> C:\windows\System32\drivers\gonedrv.sys (file not found)",
                      r"  Network\AnyDesk = Service -> C:\Program Files\AnyDesk\AnyDesk.exe",

@@ -7,63 +7,33 @@
 namespace veltrik::testing {
 namespace {
 
-const std::string kDefault = "HKEY_LOCAL_MACHINE\\BCD00000000\\Objects\\{d6e8f2a4-0000-4000-8000-000000000001}";
-const std::string kWinlogon = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const std::string kRunOnce = "\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-const std::string kNamed = "\"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\"";
+const std::string kDefault = "{d6e8f2a4-0000-4000-8000-000000000001}";
 const std::string kSecret = "Secr3t-Passw0rd";
 
-using Values = std::vector<std::tuple<std::string, std::string, StoredValue>>;  // key, value name, value
-
-// The default boot entry's element `id`, holding `bytes`, and the boot manager's pointer to that entry.
-Values Element(const char* id, std::string bytes) {
-  return {{kDefault + "\\Elements\\" + id, "Element", StoredValue(bytes, ValueType::kBinary)},
-          {"HKEY_LOCAL_MACHINE\\BCD00000000\\Objects\\{9dea862c-5cdd-4e70-acc1-f32b344d4795}\\Elements\\23000003",
-           "Element", kDefault.substr(kDefault.rfind('\\') + 1).c_str()}};
+// Plants "key: name = data" as holds.tsv names it; an element of the default boot entry with the boot manager's
+// pointer to that entry.
+void Plant(FakePlatform& fake, const std::string& item) {
+  const std::size_t colon = item.find(": "), equals = item.find(" = ", colon);
+  const std::string key = item.substr(0, colon), name = item.substr(colon + 2, equals - colon - 2);
+  StoredValue value(item.substr(equals + 3));
+  if (key == "Winlogon") {
+    fake.keys["HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"][name] = value;
+  } else if (key.size() == 8) {
+    const std::string objects = "HKEY_LOCAL_MACHINE\\BCD00000000\\Objects\\";
+    fake.keys[objects + kDefault + "\\Elements\\" + key][name] = StoredValue(value.data, ValueType::kBinary);
+    fake.keys[objects + "{9dea862c-5cdd-4e70-acc1-f32b344d4795}\\Elements\\23000003"]["Element"] = kDefault.c_str();
+  } else {
+    fake.keys[key][name] = value;
+  }
 }
-Values Logon(const char* name, const char* data) { return {{kWinlogon, name, data}}; }
-Values RunOnce(const std::string& key, const char* name) { return {{key + kRunOnce, name, "C:\\evil.exe"}}; }
 
 TEST(HoldsTest, EachHoldIsNamedWithItsUndoAndNothingElse) {
-  const std::string kZero(8, '\0'), kOne("\1", 1), kNo("\0", 1);
-  const Values kAutoLogon = {{kWinlogon, "AutoAdminLogon", "1"}, {kWinlogon, "DefaultPassword", kSecret.c_str()},
-                             {kWinlogon, "DefaultDomainName", "CORP"}, {kWinlogon, "DefaultUserName", "alice"}};
-  const Values kOff = {{kWinlogon, "AutoAdminLogon", "0"}, {kWinlogon, "DefaultPassword", kSecret.c_str()}};
-  // what is planted, the line it gives ("" for none)
-  for (const auto& [values, line] : std::vector<std::pair<Values, std::string>>{
-           {{}, ""},
-           {Element("25000080", kZero), "The default boot entry always starts in Safe Mode (safeboot minimal); undo: "
-                                        "bcdedit /deletevalue {default} safeboot"},
-           {Element("25000080", kOne + std::string(7, '\0')), "(safeboot network)"},
-           {Element("26000081", kOne), "(safebootalternateshell Yes); undo: bcdedit /deletevalue {default} "
-                                       "safebootalternateshell"},
-           {Element("26000081", kNo), ""}, {Element("16000009", kOne), ""}, {Element("250000e0", kZero), ""},
-           {Element("16000009", kNo), "Automatic recovery is turned off (recoveryenabled No); undo: bcdedit /set "
-                                      "{default} recoveryenabled Yes"},
-           {Element("250000e0", kOne), "(bootstatuspolicy IgnoreAllFailures); undo: bcdedit /deletevalue {default} "
-                                       "bootstatuspolicy"},
-           {kAutoLogon, "Automatic logon as CORP\\alice, its password stored in the registry; undo: reg add " + kNamed +
-                            " /v AutoAdminLogon /t REG_SZ /d 0 /f & reg delete " + kNamed + " /v DefaultPassword /f"},
-           {kOff, ""}, {Values(kAutoLogon.begin(), kAutoLogon.begin() + 1), ""},  // no password stored
-           {Logon("Shell", "explorer.exe"), ""}, {Logon("Shell", "Explorer.EXE"), ""},
-           {Logon("Shell", "explorer.exe, C:\\evil.exe"), "Logon shell replaced: Shell = explorer.exe, C:\\evil.exe; "
-                                                          "undo: reg add " + kNamed + " /v Shell /t REG_SZ /d "
-                                                          "explorer.exe /f"},
-           {Logon("Userinit", "C:\\WINDOWS\\system32\\userinit.exe,"), ""},
-           {Logon("Userinit", "c:\\windows\\System32\\USERINIT.exe"), ""},
-           {Logon("Userinit", "C:\\WINDOWS\\system32\\userinit.exe,C:\\evil.exe"),
-            "Logon program replaced: Userinit = C:\\WINDOWS\\system32\\userinit.exe,C:\\evil.exe; undo: reg add " +
-                kNamed + " /v Userinit /t REG_SZ /d \"C:\\WINDOWS\\system32\\userinit.exe,\" /f"},
-           {RunOnce("HKEY_LOCAL_MACHINE\\SOFTWARE", "*evil"), "Runs once, even in Safe Mode: HKLM\\SOFTWARE" +
-                kRunOnce + ": *evil = C:\\evil.exe; undo: reg delete \"HKLM\\SOFTWARE" + kRunOnce +
-                "\" /v \"*evil\" /f"},
-           {RunOnce("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node", "*x"), "HKLM\\SOFTWARE\\WOW6432Node" + kRunOnce},
-           {RunOnce("HKEY_USERS\\S-1-5-21-7\\Software", "*x"), "HKU\\S-1-5-21-7\\Software" + kRunOnce},
-           {RunOnce("HKEY_LOCAL_MACHINE\\SOFTWARE", "plain"), ""}}) {
+  for (const auto& row : Rows("holds")) {
+    const std::string& line = row.at(1);
     FakePlatform fake;
     fake.version = {10, 0};
     fake.PutList(kTemplateWin10);
-    for (const auto& [key, name, value] : values) fake.keys[key][name] = value;
+    for (const std::string& item : Items(row[0])) Plant(fake, item);
     RunCommand(fake, ParseArguments({"/fix", "/norestart"}));
     EXPECT_EQ(fake.output.find("Also holding Safe Mode (left as they are): 1\r\n  ") != std::string::npos,
               !line.empty()) << line;
@@ -77,18 +47,19 @@ TEST(HoldsTest, EachHoldIsNamedWithItsUndoAndNothingElse) {
 }
 
 TEST(HoldsTest, OfflineTheInstalledWindowsSoftwareHiveIsReadAndNoBootStore) {
+  const std::string kRunOnce = "Microsoft\\Windows\\CurrentVersion\\RunOnce";
   FakePlatform fake;
   Install(fake, Software("6.1"));
   auto& software = fake.hives[kConfig + "SOFTWARE"];
   software["Microsoft\\Windows NT\\CurrentVersion"]["SystemRoot"] = "E:\\WIN";
   software["Microsoft\\Windows NT\\CurrentVersion\\Winlogon"] = {{"Userinit", "E:\\WIN\\system32\\userinit.exe,"},
                                                                   {"Shell", "evil.exe"}};
-  software["Microsoft\\Windows\\CurrentVersion\\RunOnce"]["*x"] = "x.exe";
-  for (const auto& [key, name, value] : Element("25000080", std::string(8, '\0'))) fake.keys[key][name] = value;
+  software[kRunOnce]["*x"] = "x.exe";
+  Plant(fake, "25000080: Element = " + std::string(8, '\0'));
   RunCommand(fake, ParseArguments({"/check", "/offline", "D:\\Windows"}));
   EXPECT_THAT(fake.output, ::testing::HasSubstr("Also holding Safe Mode (left as they are): 2\r\n  Logon shell "
                                                 "replaced: Shell = evil.exe; undo: reg add "));
-  EXPECT_THAT(fake.output, ::testing::HasSubstr("\r\n  Runs once, even in Safe Mode: HKLM\\SOFTWARE" + kRunOnce +
+  EXPECT_THAT(fake.output, ::testing::HasSubstr("\r\n  Runs once, even in Safe Mode: HKLM\\SOFTWARE\\" + kRunOnce +
                                                 ": *x = x.exe; undo: "));
 }
 

@@ -23,6 +23,11 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  $sudo apt-get update -q
+  # A mirror caught mid-sync fails one index now and then: asked again, then the install goes on with what came
+  # (and fails on its own if a package is truly out of reach).
+  for try in 1 2 3; do
+    $sudo apt-get update -q && break
+    [ "$try" = 3 ] && echo "setup: package lists still incomplete; installing from what was fetched" || sleep 20
+  done
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi

@@ -31,22 +31,15 @@ void Attacked(FakePlatform& fake, const std::string& control_set = kCurrentContr
 }
 
 TEST(RemovalTest, WhatMayNotGoIsRefusedWithNothingChanged) {
-  // the entries named, the reason given for the one refused
-  for (const auto& [entries, why] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"SafeBoot\\X"}, "SafeBoot\\X: not Minimal\\<name> or Network\\<name>"},
-           {{"Minimal"}, "Minimal: not Minimal"}, {{"Minimal\\"}, "Minimal\\: not Minimal"},
-           {{"Minimal\\backupvt\\Enum"}, "Minimal\\backupvt\\Enum: not Minimal"}, {{"Network\\Any*"}, "Network\\Any*: not"},
-           {{"Network\\AnyDesk", "minimal\\APPINFO"},
-            "minimal\\APPINFO: an entry of the Windows 10 list: Windows' own entries are never removed"},
-           {{"Minimal\\evil\x01"}, "Minimal\\evil\\x01: its name holds control characters, which a .reg file cannot"},
-           {{"Network\\Ghost", "Network\\AnyDesk"}, "Network\\Ghost: it is not there"}}) {
+  for (const auto& row : Rows("refused_removals")) {
+    const std::string& why = row.at(1);
     for (const char* fix : {"", "/fix"}) {
       FakePlatform fake;
       Attacked(fake);
       const auto keys = fake.keys;
       std::vector<std::string> args = {fix};
       if (!*fix) args.clear();
-      for (const std::string& entry : entries) args.insert(args.end(), {"/remove", entry});
+      for (const std::string& entry : Items(row[0])) args.insert(args.end(), {"/remove", entry});
       EXPECT_EQ(RunCommand(fake, ParseArguments(args)), kExitUsage) << why;
       EXPECT_THAT(fake.output, HasSubstr("Refused: " + why));
       EXPECT_THAT(fake.output, ::testing::EndsWith("Nothing was changed.\r\n"));

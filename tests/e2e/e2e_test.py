@@ -555,9 +555,7 @@ def every_repair_leaves_its_record_beside_the_program(run):
         check_eq((text(log).startswith("==== "), os.path.getsize(log + ".old")), (True, 1200000), "a full log")
 
 
-BOOT = r"HKEY_LOCAL_MACHINE\BCD00000000\Objects\{%s}\Elements\%s"
 SERVICES = SAFEBOOT.replace(r"Control\SafeBoot", "Services")
-WINLOGON = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon"
 OUTSIDE = " (outside the Windows and Program Files folders)"
 
 
@@ -572,21 +570,10 @@ def foreign_entries_and_what_else_holds_safe_mode_named_and_removed_with_a_copy(
         p.put(r"users\Public\vt.exe", b"MZ")
         p.put(r"Program Files\AnyDesk\AnyDesk.exe", b"MZ")
         p.put(r"stick\veltrik.exe", Path(p.build, "veltrik.exe").read_bytes())
-        minimal, network = SAFEBOOT + r"\Minimal\backupvt", SAFEBOOT + r"\Network\AnyDesk"
-        default = "6d5c1ef2-0000-4000-8000-00000000e2e0"
-        p.import_reg("".join("[%s]\n%s\n\n" % (key, "\n".join(values)) for key, values in (
-            (minimal, ['@="Service"', '"bin"=hex:00,ff', '"dw"=dword:ffffffff', '"q"=hex(b):01,00,00,00,00,00,00,80',
-                       '"multi"=hex(7):61,00,00,00,62,00,00,00,00,00', '"exp"=hex(2):25,00,41,00,25,00,00,00',
-                       '"none"=hex(0):', '"quote"="a\\"b\\\\c"']),
-            (minimal + r"\Enum", ['"0"="Root\\\\LEGACY"']), (network, ['@="Service"']),
-            (SAFEBOOT + r"\Minimal\gonedrv.sys", ['@="Driver"']),
-            (SERVICES + r"\backupvt", ['"Type"=dword:00000010', '"ImagePath"="C:\\\\Users\\\\Public\\\\vt.exe"']),
-            (SERVICES + r"\AnyDesk", ['"Type"=dword:00000010',
-                                     '"ImagePath"="\\"C:\\\\Program Files\\\\AnyDesk\\\\AnyDesk.exe\\" --service"']),
-            (SERVICES + r"\gonedrv", ['"Type"=dword:00000001']),
-            (WINLOGON, ['"AutoAdminLogon"="1"', '"DefaultUserName"="alice"', '"DefaultPassword"="Secr3t-e2e"']),
-            (BOOT % ("9dea862c-5cdd-4e70-acc1-f32b344d4795", "23000003"), ['"Element"="{%s}"' % default]),
-            (BOOT % (default, "25000080"), ['"Element"=hex:00,00,00,00,00,00,00,00']))))
+        minimal = SAFEBOOT + r"\Minimal\backupvt"
+        # Two foreign entries holding a value of each type, a driver entry, their services, automatic logon and a
+        # boot entry forced into Safe Mode.
+        p.import_reg(Path(os.path.dirname(__file__), "held_safe_mode.reg").read_text().split("\n", 2)[2])
         planted = p.export(minimal)
         assert len(planted) == 2, planted
         p.import_reg("".join('[%s\\Network\\svc%03d]\n@="Service"\n\n[%s\\svc%03d]\n"ImagePath"="C:\\\\s%03d.exe"\n\n'

@@ -66,54 +66,22 @@ TEST(BuildRegFileTest, ABlockedWorkFileStillGivesTheWholeRegFile) {
   }
 }
 
-Bytes Utf16(const std::string& s) {
-  Bytes b = {0xFF, 0xFE};
-  for (char c : s) b.insert(b.end(), {static_cast<std::uint8_t>(c), 0});
-  return b;
-}
-
 TEST(ConvertTest, CopiesEveryLineAfterTheFirst) {
-  const Bytes kStale = {0x11, 0x20, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 'h', '\r', '\n', 'a', '\r', '\n', '[', 'E', ']'};
-  for (const auto& [work, reg] : std::vector<std::pair<Bytes, std::string>>{
-         {ByteArrayImage(B("REGEDIT4")), ""}, {{}, ""},  // one line only; empty
-         {ByteArrayImage(B("h\r\n\r\na\r\n\r\nb")), "\r\na\r\n\r\nb\r\n"},  // empty lines are copied
-         {ByteArrayImage(B("h\r\na\r\n")), "a\r\n"},                        // a final CR LF adds no line
-         {ByteArrayImage(B(std::string("h\r\na\0\0", 7))), "a\r\n"},        // NULs are dropped
-         {ByteArrayImage(Utf16("h\r\n[K]\r\n\r\n")), "[K]\r\n\r\n"},        // UTF-16 is narrowed
-         {ByteArrayImage({0xFF, 0xFE, 'h', 0, '\r', 0, '\n', 0, 0xE9, 0, 0x3B, 0x04}), "??\r\n"},  // non-ASCII: ?
-         {kStale, "a\r\n"},  // bytes past the count are ignored, a count past the end is bounded
-         {Bytes{0x11, 0x20, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 'h', '\r', '\n', 'a'}, "a\r\n"},
-         {B("h\r\nb"), "b\r\n"}}) {  // no descriptor: taken whole
-    EXPECT_EQ(RegTextFromWorkFile(work), "Windows Registry Editor Version 5.00\r\n" + reg) << reg;
+  for (const auto& row : Rows("work_files")) {
+    const Bytes work = row.at(2) == "1" ? ByteArrayImage(B(row[1])) : B(row[1]);
+    EXPECT_EQ(RegTextFromWorkFile(work), "Windows Registry Editor Version 5.00\r\n" + row.at(3)) << row[0];
   }
 }
 
 TEST(ParseRegTextTest, ReadsKeysStringsDwordsAndBytes) {
-  const std::optional<std::string> kKeyOnly;
-  const ValueType kDword = ValueType::kDword;
-  for (const auto& [text, entries] : std::vector<std::pair<std::string, std::vector<RegistryEntry>>>{
-         {"h\r\n\r\n[K\\A]\r\n@=\"Service\"\r\n", {{"K\\A", "", "Service"}}},
-         {"[K]\r\n\r\n[K\\B]\r\n@=\"x\"", {{"K", kKeyOnly, ""}, {"K\\B", "", "x"}}},  // a key without values
-         {"[K]\n\"a\\\"b\"=\"c\\\\d\\\"\"\n", {{"K", "a\"b", "c\\d\""}}},
-         {"[K]\r\n\"A\"=\"1\"\r\n@=\"2\"", {{"K", "A", "1"}, {"K", "", "2"}}},
-         {"[K]\r\n\"D\"=dword:0000001f\r\n@=dword:FFFFFFFF\r\n\"z\"=dword:0",
-          {{"K", "D", "31", kDword}, {"K", "", "4294967295", kDword}, {"K", "z", "0", kDword}}},
-         // Bytes of any type, a long value going on over lines.
-         {"[K]\r\n\"b\"=hex:01,FF\r\n\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n\"l\"=hex(7):61,00,\\\r\n  00,00,00,00\r\n"
-          "@=hex(0):\r\n\"x\"=hex(1000):02\r\n",
-          {{"K", "b", "\x01\xff", ValueType::kBinary}, {"K", "q", std::string("\x01\0\0\0\0\0\0\0", 8), ValueType{11}},
-           {"K", "l", std::string("a\0", 2), ValueType::kMultiString}, {"K", "", "", ValueType::kNone},
-           {"K", "x", "\x02", ValueType{0x1000}}}},
-         // Broken lines are skipped; deletions and values before any key ignored.
-         {"[K]\r\n\"h\"=hex:1\r\n\"h\"=hex(zz):01\r\n\"h\"=hex:01,,02\r\n\"open\"=\"x\r\n@=\"y\" junk\r\n\"n\"\"=\"z\"\r\n\"d\"=dword:\r\n"
-          "\"d\"=dword:123456789\r\n\"d\"=dword:1g\r\n\"d\"=DWORD:1\r\n", {{"K", kKeyOnly, ""}}},
-         {"@=\"x\"\r\n[-K]\r\n@=\"y\"\r\n[]\r\n", {}}}) {
-    const auto got = ParseRegText(text);
-    ASSERT_EQ(got.size(), entries.size()) << text;
-    for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(std::tie(got[i].key, got[i].name, got[i].data, got[i].type),
-                std::tie(entries[i].key, entries[i].name, entries[i].data, entries[i].type)) << text;
+  for (const auto& row : Rows("parse_reg")) {
+    std::vector<std::string> got;
+    for (const RegistryEntry& e : ParseRegText(row.at(0))) {
+      got.push_back("[" + e.key + "]" + (e.name ? " " + (e.name->empty() ? "@" : *e.name) + " = " +
+                                                     std::to_string(static_cast<int>(e.type)) + ":" + e.data
+                                               : ""));
     }
+    EXPECT_EQ(got, Items(row.at(1))) << row[0];
   }
 }
 

@@ -59,24 +59,11 @@ TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
 }
 
 TEST(ReportTest, TheOldDataOfEveryTypeIsShownEscapedAndBounded) {
-  std::string bytes;
-  for (int i = 0; i < 70; ++i) bytes += static_cast<char>(i * 7);
-  std::string hex;
-  const char* digits = "0123456789abcdef";
-  for (int i = 0; i < 64; ++i) hex += digits[(i * 7 & 255) >> 4] + std::string(1, digits[i * 7 & 15]) + " ";
-  for (auto [shell, shown] : {
-           std::tuple{std::optional<StoredValue>(StoredValue("%SystemRoot%\\evil\r\n.exe", ValueType::kExpandString)),
-                      std::string("(not a string: REG_EXPAND_SZ %SystemRoot%\\evil\\x0D\\x0A.exe)")},
-           {StoredValue(std::string("cmd.exe\0evil.exe\0", 17), ValueType::kMultiString),
-            "(not a string: REG_MULTI_SZ cmd.exe\\x00evil.exe)"},
-           {StoredValue("7", ValueType::kDword), "(not a string: REG_DWORD 7)"},
-           {StoredValue(bytes, ValueType::kBinary), "(not a string: REG_BINARY " + hex + "... (70 bytes))"},
-           {StoredValue(std::string("\x01\0\0\0\0\0\0\xff", 8), ValueType{11}),
-            "(not a string: REG_QWORD 01 00 00 00 00 00 00 ff)"},
-           {StoredValue("", ValueType::kNone), "(not a string: REG_NONE)"},
-           {std::nullopt, "(absent)"}}) {
+  for (const auto& row : Rows("old_data")) {
+    const std::string& shown = row.at(2);
     FakePlatform fake;
-    Hijacked(fake, shell);
+    const StoredValue old(row[1], row[0] == "absent" ? ValueType::kNone : static_cast<ValueType>(std::stoul(row[0])));
+    Hijacked(fake, row[0] == "absent" ? std::nullopt : std::optional(old));
     EXPECT_EQ(RunCommand(fake, ParseArguments({"/check"})), kExitNotRepaired);
     EXPECT_THAT(fake.output, HasSubstr("; first missing: " + kSafeBoot + ": AlternateShell\r\n"));
     EXPECT_THAT(fake.output, HasSubstr("Values a repair would replace (old -> new): 1\r\n  " + kSafeBoot +

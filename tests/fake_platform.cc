@@ -320,18 +320,21 @@ std::vector<std::vector<std::string>> Rows(const std::string& name) {
   std::vector<std::vector<std::string>> rows;
   for (std::string line; std::getline(file, line);) {
     if (line.empty() || line[0] == '#') continue;
-    for (std::size_t at = 0; (at = line.find("\\x", at)) != std::string::npos; ++at) {
-      const std::string hex = line.substr(at + 2, 2);
-      if (hex.size() == 2 && std::isxdigit(hex[0]) && std::isxdigit(hex[1])) {
-        line.replace(at, 4, 1, static_cast<char>(std::stoi(hex, nullptr, 16)));
-      }
-    }
     rows.emplace_back();
     for (std::size_t at = 0, tab; at <= line.size(); at = tab + 1) {
       tab = std::min(line.find('\t', at), line.size());
-      rows.back().push_back(line.substr(at, tab - at));
+      std::string field = line.substr(at, tab - at);
+      // Decoded after the split, so that \x09 stands for a tab within a field.
+      for (std::size_t x = 0; (x = field.find("\\x", x)) != std::string::npos; ++x) {
+        const std::string hex = field.substr(x + 2, 2);
+        if (hex.size() == 2 && std::isxdigit(hex[0]) && std::isxdigit(hex[1])) {
+          field.replace(x, 4, 1, static_cast<char>(std::stoi(hex, nullptr, 16)));
+        }
+      }
+      rows.back().push_back(field);
     }
   }
+  EXPECT_FALSE(rows.empty()) << name << " has no rows";
   return rows;
 }
 

@@ -13,7 +13,7 @@ const std::string kBeside = kLog;
 
 TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
   using Keys = std::vector<std::pair<std::string, std::optional<StoredValue>>>;  // under SafeBoot; default value
-  const std::optional<StoredValue> kService = StoredValue("Service"), kNoDefault;
+  const std::optional<StoredValue> kService = StoredValue("Service");
   const std::string kHeading = "Not in the Windows 10 list (left as they are): ";
   Keys many;  // listed in the order of creation, the first 100
   std::string listed = kHeading + "150\r\n";
@@ -21,23 +21,25 @@ TEST(ForeignEntriesTest, AreListedAfterTheStateAndLeftAsTheyAre) {
     many.push_back({"Network\\Svc" + std::to_string(1000 + i), kService});
     if (i < 100) listed += "  " + many.back().first + " = Service (no service of that name)\r\n";
   }
-  // keys, then the report after its first line
-  for (const auto& [keys, said] : std::vector<std::pair<Keys, std::string>>{
-         {{}, ""}, {many, listed + "  and 50 more\r\n"},
-         {{{"Minimal\\EvilSvc", kService}, {"Network\\evil.sys", StoredValue("Driver")}},
-          kHeading + "2\r\n  Minimal\\EvilSvc = Service (no service of that name)\r\n  Network\\evil.sys = Driver (no service of that name)\r\n"},
-         // A name at the registry's limit; a long value cut.
-         {{{"Minimal\\" + std::string(255, 'N'), StoredValue(std::string(300, 'v'))}},
-          kHeading + "1\r\n  Minimal\\" + std::string(255, 'N') + " = " + std::string(255, 'v') +
-              "... (300 bytes) (no service of that name)\r\n"},
-         {{{"Minimal\\Evil\r\nSafeBoot branch: whole\t", StoredValue("a\x1b[2J\x7f")}},
-          kHeading + "1\r\n  Minimal\\Evil\\x0D\\x0ASafeBoot branch: whole\\x09 = a\\x1B[2J\\x7F (no service of that name)\r\n"},
-         {{{"Minimal\\Dienst\xC3\xBC\xE2\x80\xAE" "exe.gpj", StoredValue("\xD0\xA1\xC2\x85\xFF")}},
-          kHeading + "1\r\n  Minimal\\Dienst\xC3\xBC\\u202Eexe.gpj = \xD0\xA1\\u0085\\xFF (no service of that name)\r\n"},
-         {{{"Minimal\\Number", StoredValue("7", ValueType::kDword)}, {"Minimal\\Bare", kNoDefault},
-           {"Minimal\\Blob", StoredValue("", ValueType{3})}, {"Minimal\\Empty", StoredValue("")}},
-          kHeading + "4\r\n  Minimal\\Bare (no default value) (no service of that name)\r\n  Minimal\\Blob = (not a string: REG_BINARY) (no service of that name)\r\n"
-              "  Minimal\\Empty = (empty string) (no service of that name)\r\n  Minimal\\Number = (not a string: REG_DWORD 7) (no service of that name)\r\n"}}) {
+  // keys, then the report after its first line: the table's, many, and a name at the registry's limit with a long
+  // value cut
+  std::vector<std::pair<Keys, std::string>> cases = {{many, listed + "  and 50 more\r\n"},
+      {{{"Minimal\\" + std::string(255, 'N'), StoredValue(std::string(300, 'v'))}},
+       kHeading + "1\r\n  Minimal\\" + std::string(255, 'N') + " = " + std::string(255, 'v') +
+           "... (300 bytes) (no service of that name)\r\n"}};
+  for (const auto& row : Rows("foreign_entries")) {
+    cases.emplace_back();
+    for (const std::string& item : Items(row.at(0))) {
+      const std::size_t at = item.find(" = "), colon = item.find(':', at);
+      cases.back().first.push_back({item.substr(0, at), std::nullopt});
+      if (at != std::string::npos) {
+        cases.back().first.back().second = StoredValue(item.substr(colon + 1),
+                                                       static_cast<ValueType>(std::stoul(item.substr(at + 3))));
+      }
+    }
+    for (const std::string& line : Items(row.at(1))) cases.back().second += line + "\r\n";
+  }
+  for (const auto& [keys, said] : cases) {
     FakePlatform fake;
     fake.version = {10, 0};
     fake.PutList(kTemplateWin10, true);  // the list's own entries, as another tool may have spelled them

@@ -56,6 +56,16 @@ bool FakePlatform::Fails(Op op, std::string_view argument) const {
   });
 }
 
+void FakePlatform::FailNamed(const std::string& named) {
+#define VELTRIK_FAKE_OP(name) {#name, Op::k##name},
+  static const std::map<std::string, Op> kOps = {VELTRIK_FAKE_OPS(VELTRIK_FAKE_OP)};
+#undef VELTRIK_FAKE_OP
+  const std::size_t blank = std::min(named.find(' '), named.size());
+  const auto op = kOps.find(named.substr(0, blank));
+  ASSERT_NE(op, kOps.end()) << named << " is no operation";
+  Fail(op->second, named.substr(std::min(blank + 1, named.size())));
+}
+
 std::vector<std::string> FakePlatform::Only(const std::string& prefix) const {
   std::vector<std::string> out;
   std::copy_if(log.begin(), log.end(), std::back_inserter(out),

@@ -61,14 +61,16 @@ struct StoredValue {
   ValueType type = ValueType::kString;
 };
 
-// The operations that can be made to fail.
-enum class Op {
-  kGetSystemDirectoryA, kGetProfilesDirectory, kCreateObject, kRegRead, kRegWrite, kLaunchCommand,
-  kLaunchInUserSession, kWaitForProcess, kGetWindowsVersion, kLoadCustomResource, kWriteWholeFile, kReadWholeFile,
-  kRemoveFile, kWriteRegistryEntry, kEnumerateSubkeys, kRestartSystem, kGetFileIdentity, kRemoveFolder,
-  kEnableHivePrivileges, kCreateFolder, kCopyWholeFile, kAppendToFile, kLoadHive, kUnloadHive, kEnumerateValues,
-  kDeleteKeyTree, kWriteNewFile
-};
+// The operations that can be made to fail; a table of cases names them without the "k".
+#define VELTRIK_FAKE_OPS(X)                                                                                          \
+  X(GetSystemDirectoryA) X(GetProfilesDirectory) X(CreateObject) X(RegRead) X(RegWrite) X(LaunchCommand)             \
+  X(LaunchInUserSession) X(WaitForProcess) X(GetWindowsVersion) X(LoadCustomResource) X(WriteWholeFile)              \
+  X(ReadWholeFile) X(RemoveFile) X(WriteRegistryEntry) X(EnumerateSubkeys) X(RestartSystem) X(GetFileIdentity)       \
+  X(RemoveFolder) X(EnableHivePrivileges) X(CreateFolder) X(CopyWholeFile) X(AppendToFile) X(LoadHive) X(UnloadHive) \
+  X(EnumerateValues) X(DeleteKeyTree) X(WriteNewFile)
+#define VELTRIK_FAKE_OP(name) k##name,
+enum class Op { VELTRIK_FAKE_OPS(VELTRIK_FAKE_OP) };
+#undef VELTRIK_FAKE_OP
 
 class FakePlatform : public Platform {
  public:
@@ -106,6 +108,9 @@ class FakePlatform : public Platform {
   // Fails operation `op`; with `argument`, only calls whose first argument contains it (case-insensitive), or
   // ends with it where it ends in "$".
   void Fail(Op op, const std::string& argument = "") { failures_.emplace(op, argument); }
+  // Fails what a table of cases names: "Op" or "Op argument" (e.g. "LoadHive \\SYSTEM$"); a name that is no
+  // operation fails the test.
+  void FailNamed(const std::string& named);
   bool Fails(Op op, std::string_view argument) const;
 
   // What happened.

@@ -47,25 +47,17 @@ TEST(LogTest, ARecordHoldsTheTimeVersionHowItRanTheWindowsTheBranchAndTheWholeRe
 }
 
 TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRepairGoesOn) {
-  const std::string kRefused = kBeside + " refused: system error ";
-  for (auto [what, damage, offline, said] : {
-           std::tuple{"beside", std::function<void(FakePlatform&)>([](FakePlatform&) {}), false, "Log: " + kBeside},
-           {"a folder of that name", [](FakePlatform& f) { f.folders.insert(kBeside); }, false,
-            "Log: " + kInWindows + " (" + kRefused + "1920)"},
-           {"a link at that name", [](FakePlatform& f) { f.links.insert(kBeside); }, true,
-            "Log: D:\\Windows\\Veltrik.log (" + kRefused + "1920)"},
-           {"a read-only stick", [](FakePlatform& f) { f.Fail(Op::kAppendToFile, "E:\\"); }, false,
-            "Log: " + kInWindows + " (" + kRefused + "5)"},
-           {"nowhere", [](FakePlatform& f) { f.Fail(Op::kAppendToFile); }, false,
-            "No log could be written (" + kRefused + "5; " + kInWindows + " refused: system error 5)"},
-           {"a full log", [](FakePlatform& f) { f.files[kBeside] = Bytes(1u << 20, 'x'); }, false,
-            "Log: " + kBeside},
-           {"a log below its bound", [](FakePlatform& f) { f.files[kBeside] = Bytes((1u << 20) - 1, 'x'); },
-            false, "Log: " + kBeside}}) {
+  for (const auto& row : Rows("log_places")) {
+    ASSERT_EQ(row.size(), 4u);
+    const auto& [what, damage, said] = std::tie(row[0], row[1], row[3]);
+    const bool offline = row[2] == "1";
     FakePlatform fake;
     Hijacked(fake, std::nullopt);
     Install(fake);
-    damage(fake);
+    if (damage == "folder") fake.folders.insert(kBeside);
+    if (damage == "link") fake.links.insert(kBeside);
+    if (damage.ends_with(" bytes")) fake.files[kBeside] = Bytes(std::stoul(damage), 'x');
+    if (damage.starts_with("AppendToFile")) fake.FailNamed(damage);
     std::vector<std::string> args = {"/fix"};
     if (offline) args = {"/fix", "/offline", "D:\\Windows"};
     EXPECT_EQ(RunCommand(fake, ParseArguments(args)), offline ? kExitRestartRequired : kExitRestartStarted) << what;
@@ -73,8 +65,8 @@ TEST(LogTest, GoesBesideTheProgramElseIntoTheRepairedWindowsElseNowhereAndTheRep
     EXPECT_THAT(fake.Only("append"), ::testing::SizeIs(said[0] == 'L' ? 1u : 0u)) << what;
     EXPECT_FALSE(fake.links.count(kBeside) && fake.files.count(kBeside)) << "written through a link";
     // A full log moves aside first.
-    EXPECT_EQ(fake.files.count(kBeside + ".old"), what == std::string("a full log")) << what;
-    EXPECT_EQ(fake.FileText(kBeside).starts_with("x"), what == std::string("a log below its bound")) << what;
+    EXPECT_EQ(fake.files.count(kBeside + ".old"), what == "a full log") << what;
+    EXPECT_EQ(fake.FileText(kBeside).starts_with("x"), what == "a log below its bound") << what;
   }
 }
 

@@ -91,24 +91,17 @@ TEST(RemovalTest, SavedFirstThenRemovedAndTheFilePutsEveryValueBack) {
 }
 
 TEST(RemovalTest, AFailureStopsWhatFollowsAndSaysWhy) {
-  // arguments, what fails, exit code, what the report says, whether the entries are gone
-  for (const auto& [args, fail, code, said, gone] :
-       std::vector<std::tuple<std::vector<std::string>, std::pair<Op, const char*>, int, std::string, bool>>{
-           {{"/remove", "Network\\AnyDesk"}, {Op::kWriteNewFile, ""}, kExitNotRepaired,
-            "The entries could not be saved before their removal (" + kSaved + " refused: system error 5; "
-            "C:\\WINDOWS\\Veltrik-removed-20261207-171500.reg refused: system error 5). Nothing was removed.\r\n", false},
-           {{"/remove", "Network\\AnyDesk", "/fix"}, {Op::kWriteNewFile, "E:\\"}, kExitRestartStarted,
-            "Removed (saved in C:\\WINDOWS\\Veltrik-removed-20261207-171500.reg): 1\r\n", true},
-           {{"/remove", "Network\\AnyDesk", "/remove", "Minimal\\backupvt", "/fix"}, {Op::kDeleteKeyTree, "AnyDesk"},
-            kExitNotRepaired, "Removed (saved in " + kSaved + "): 1\r\n  Minimal\\backupvt\r\nNot removed: 1\r\n  "
-            "Network\\AnyDesk: system error 5\r\n", false}}) {
+  for (const auto& row : Rows("failed_removals")) {
+    ASSERT_EQ(row.size(), 5u);
+    const std::string& said = row[3];
+    const int code = std::stoi(row[2]);
     FakePlatform fake;
     Attacked(fake);
     fake.keys[kSafeBoot].erase("AlternateShell");  // a repair would write it
-    fake.Fail(fail.first, fail.second);
-    EXPECT_EQ(RunCommand(fake, ParseArguments(args)), code) << said;
+    fake.FailNamed(row[1]);
+    EXPECT_EQ(RunCommand(fake, ParseArguments(Items(row[0]))), code) << said;
     EXPECT_THAT(fake.output, HasSubstr(said));
-    EXPECT_EQ(fake.keys.count(kNetwork) == 0, gone) << said;
+    EXPECT_EQ(fake.keys.count(kNetwork) == 0, row[4] == "1") << said;
     EXPECT_EQ(fake.Only("launch").empty(), code != kExitRestartStarted) << "no repair, no restart after a failure";
     EXPECT_THAT(fake.FileText(kLog), HasSubstr(said));
   }

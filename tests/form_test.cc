@@ -118,16 +118,10 @@ void RecoveryEnvironment(FakePlatform& fake) {
 }
 
 TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndNeverRestarts) {
-  const std::string kAsk = "ask [" + kTitle + "] Veltrik runs in a recovery environment. Repair Safe Mode of the "
-                           "Windows installed in D:\\Windows (version 6.1, Windows 7 list)?";
-  const std::string kDone = "] Safe Mode of the Windows in D:\\Windows is repaired.\r\n\r\nBackup of the SYSTEM hive: ";
-  using Parts = std::vector<std::string>;
-  for (auto [what, drives, yes, boxes] : {std::tuple{"one, yes", 2, true, Parts{kAsk, kDone + kBackup}},
-         {"one, no", 2, false, {kAsk}}, {"one, refused", 2, true, {kAsk, "msgbox 48 [" + kTitle + "] Safe Mode of the "
-                                                                   "Windows in D:\\Windows was NOT repaired.\r\n"}},
-         {"none", 1, true, {"No installed Windows was found on the fixed drives. If its drive is encrypted with "
-                            "BitLocker, unlock it first", "example:\r\nveltrik.exe /fix /offline D:\\Windows\r\n"}},
-         {"several", 3, true, {"Several installed Windows were found: D:\\Windows E:\\Windows.\r\nRepair"}}}) {
+  for (const auto& row : Rows("recovery_windows")) {
+    ASSERT_EQ(row.size(), 5u);
+    const auto& what = row[0];
+    const int drives = std::stoi(row[1]);
     SCOPED_TRACE(what);
     FakePlatform fake;
     RecoveryEnvironment(fake);
@@ -136,8 +130,8 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
     if (drives > 2) fake.PutHive("E:\\Windows\\System32\\config\\SYSTEM", {});
     fake.fixed_drives.resize(drives);
     fake.fixed_drives.back() = std::string(1, static_cast<char>('B' + drives)) + ":\\";
-    fake.answer_yes = yes;
-    if (what == std::string("one, refused")) fake.Fail(Op::kWriteRegistryEntry);
+    fake.answer_yes = row[2] == "1";
+    if (!row[3].empty()) fake.FailNamed(row[3]);
     frmVeltrik form(fake);
     form.Form_Load();
     fake.log.clear();
@@ -145,8 +139,11 @@ TEST(RecoveryWindowTest, FixRepairsTheOneInstalledWindowsNeverItsOwnRegistryAndN
     std::string shown;
     for (const std::string& line : fake.log) shown += line.rfind("ask", 0) && line.rfind("msgbox", 0) ? "" : line;
     std::size_t at = 0;
-    for (const std::string& part : boxes) EXPECT_NE(at = shown.find(part, at), std::string::npos) << part;
-    EXPECT_EQ(fake.Only("regset").empty(), what != std::string("one, yes"));
+    for (std::string part : Items(row[4])) {
+      if (part.find("[title]") != std::string::npos) part.replace(part.find("[title]"), 7, "[" + kTitle + "]");
+      EXPECT_NE(at = shown.find(part, at), std::string::npos) << part;
+    }
+    EXPECT_EQ(fake.Only("regset").empty(), what != "one, yes");
     if (!fake.Only("regset").empty()) {  // off the window's thread, with the buttons off
       const auto at = [&](const std::string& line) { return std::find(fake.log.begin(), fake.log.end(), line); };
       EXPECT_TRUE(at("disable exit") < at("aside") && at("aside") < at("aside-end") &&

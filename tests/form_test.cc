@@ -11,7 +11,6 @@ namespace veltrik::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;

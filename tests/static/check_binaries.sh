@@ -53,7 +53,7 @@ same_bytes_elsewhere() {  # preset, program file
   local other same
   other=$(mktemp -d)/another-checkout
   mkdir -p "$other" && tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$other" -xf - &&
-    (cd "$other" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" --target veltrik >/dev/null) &&
+    (cd "$other" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j"$(nproc)" --target veltrik >/dev/null) &&
     cmp "$2" "$other/build/$1/veltrik.exe"
   same=$?
   rm -rf "$(dirname "$other")"

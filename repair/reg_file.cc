@@ -132,20 +132,18 @@ std::vector<RegistryEntry> ParseRegText(std::string_view text) {
   bool in_key = false;  // inside a key to add (not a deletion)
   bool bare = false;    // that key has no value yet
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string joined(text.substr(pos, end - pos));
+  const auto next_line = [&] {  // without its CR LF
+    const std::size_t end = std::min(text.find('\n', pos), text.size());
+    std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
-    if (!joined.empty() && joined.back() == '\r') joined.pop_back();
+    return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
+  };
+  while (pos < text.size()) {
+    std::string joined(next_line());
     // A long hex value goes on after ",\" on the next line, indented.
     while (joined.size() > 1 && joined.ends_with(",\\") && pos < text.size() && joined.find("=hex") != joined.npos) {
       joined.pop_back();
-      end = text.find('\n', pos);
-      if (end == std::string_view::npos) end = text.size();
-      std::string_view next = text.substr(pos, end - pos);
-      pos = end + 1;
-      if (!next.empty() && next.back() == '\r') next.remove_suffix(1);
+      const std::string_view next = next_line();
       joined += next.substr(std::min(next.size(), next.find_first_not_of(' ')));
     }
     const std::string_view line = joined;

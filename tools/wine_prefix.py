@@ -50,18 +50,25 @@ def start_display():
 LOADERS = {"win64": "/usr/lib/wine/wine64", "win32": "/usr/lib/wine/wine"}
 # Set, a run that cannot run the x86 program fails instead of skipping it: for CI or a maintainer who wants that proof.
 REQUIRE_X86 = "VELTRIK_REQUIRE_X86"
+# Written by scripts/setup.sh where Wine's 32-bit half could not be installed, with the reason.
+X86_MISSING_NOTE = os.path.join("build", "wine32-not-installed")
 
 
 @functools.lru_cache(maxsize=None)
 def x86_unavailable():
     """Why this machine cannot run 32-bit programs under Wine, or None where it can: the one place that decides,
-    for every script and the harness. Only a 32-bit loader that the kernel refuses to start counts; a missing one
-    is a broken set-up, which must fail where it is used rather than be skipped."""
+    for every script and the harness. Only a 32-bit loader that the kernel refuses to start counts, or one that
+    the set-up says Debian's packages could not install; any other missing one is a broken set-up, which must fail
+    where it is used rather than be skipped."""
     try:
         subprocess.run([LOADERS["win32"], "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60, check=False)
     except FileNotFoundError:
-        return None
+        try:
+            with open(os.path.join(ROOT, X86_MISSING_NOTE)) as f:
+                return f.read().strip() or None
+        except FileNotFoundError:
+            return None
     except OSError as e:
         if e.errno == errno.ENOEXEC:
             return "this machine cannot run 32-bit programs (kernel 32-bit emulation is off)"
